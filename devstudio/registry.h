@@ -1,0 +1,44 @@
+// The thin layer through which ideweave reads and changes the current user's
+// registry. Each operation makes one registry call with fixed extra arguments and
+// returns its Windows status unchanged (0 is success).
+#pragma once
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include "winreg/winreg.h"
+#endif
+
+#include <cstdint>
+#include <string>
+
+// The product's own key: the installed marker and the saved search path.
+inline constexpr const char *OptionsKey = "SOFTWARE\\Brackwater Software\\Tindral\\Options\\Studio";
+// Developer Studio's Tools menu.
+inline constexpr const char *ToolsKey = "Software\\Microsoft\\Devstudio\\6.0\\Tools";
+// The Win32 (x86) platform's directories, among them the executable search path.
+inline constexpr const char *DirectoriesKey =
+    "Software\\Microsoft\\Devstudio\\6.0\\Build System\\Components\\Platforms\\Win32 (x86)\\Directories";
+
+LONG regOpen(HKEY root, const char *subKey, HKEY *key);
+LONG regCreate(HKEY root, const char *subKey, HKEY *key);
+// Reads a value of any type as bytes; size goes in as the buffer's size and comes back as the stored length.
+LONG regQuery(HKEY key, const char *valueName, void *data, DWORD *size);
+LONG regSetString(HKEY key, const char *valueName, const char *text);
+LONG regClose(HKEY key);
+
+// Reads a string value into buffer, which always ends up terminated: a value
+// that fills the whole buffer without a terminator counts as too long.
+LONG readText(HKEY key, const char *valueName, char *buffer, DWORD bufferSize);
+// Reads a number of at most 4 bytes; shorter data fills the low bytes.
+LONG readNumber(HKEY key, const char *valueName, int32_t &number);
+// Writes a REG_DWORD of 4 bytes.
+LONG writeNumber(HKEY key, const char *valueName, int32_t number);
+
+// Whether the registry can be used, and why not: the hive of a Wine prefix can be
+// missing, malformed or locked, the Windows registry is always there.
+bool registryUsable();
+std::string registryLocation();
+std::string registryProblem();
+// Makes the run's changes permanent and ends its hold on the registry.
+bool registrySave();

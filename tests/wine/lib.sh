@@ -1,0 +1,21 @@
+# Shared by the Wine tests: a skip code CTest shows, and prefixes copied from a
+# template that was made once by wineboot.
+skip() { echo "SKIPPED: $*"; exit 77; }
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+need_wine() {
+    command -v wine >/dev/null 2>&1 || skip "wine is not installed"
+    command -v wineserver >/dev/null 2>&1 || skip "wineserver is not installed"
+}
+
+# new_prefix TEMPLATE: a fresh copy of the template prefix in a temporary folder.
+new_prefix() {
+    [ -f "$1/user.reg" ] || skip "no Wine prefix template at $1"
+    local dir
+    dir=$(mktemp -d /tmp/ideweave-wine.XXXXXX)
+    cp -a "$1/." "$dir/"
+    rm -f "$dir/wineserver"  # each copy gets a wineserver directory of its own
+    echo "$dir"
+}
+
+wait_wine() { WINEPREFIX="$1" wineserver -w; }

@@ -1,0 +1,204 @@
+#include "hivefile.h"
+
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace winreg {
+
+namespace {
+
+std::string systemError(const std::string &what)
+{
+    return what + ": " + std::strerror(errno);
+}
+
+std::string directoryOf(const std::string &path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// A hive that is a symbolic link is replaced at its target, so the link stays.
+std::string resolvedPath(const std::string &path)
+{
+    char resolved[PATH_MAX];
+    return realpath(path.c_str(), resolved) ? std::string(resolved) : path;
+}
+
+std::string temporaryPathFor(const std::string &target) { return target + ".ideweave-new"; }
+
+FileStamp stampOf(const struct stat &info)
+{
+    return {info.st_dev, info.st_ino, info.st_size,
+            static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec};
+}
+
+} // namespace
+
+bool writeAll(int fd, std::string_view data)
+{
+    while (!data.empty()) {
+        const ssize_t written = ::write(fd, data.data(), data.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data.remove_prefix(static_cast<size_t>(written));
+    }
+    return true;
+}
+
+bool FileStamp::operator==(const FileStamp &other) const
+{
+    return device == other.device && inode == other.inode && size == other.size && modifiedNs == other.modifiedNs;
+}
+
+HiveLocation locateHive()
+{
+    HiveLocation location;
+    const char *prefix = std::getenv("WINEPREFIX");
+    if (prefix && *prefix) {
+        location.prefix = prefix;
+    } else {
+        const char *home = std::getenv("HOME");
+        location.prefix = std::string(home ? home : "") + "/.wine";
+    }
+    while (location.prefix.size() > 1 && location.prefix.back() == '/')
+        location.prefix.pop_back();
+    location.hivePath = location.prefix + "/user.reg";
+    return location;
+}
+
+bool HiveLock::acquire(const std::string &directory, int timeoutSeconds, std::string &problem)
+{
+    release();
+    const std::string path = directory + "/" + lockFileName;
+    m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (m_fd < 0) {
+        problem = systemError("cannot create the lock file " + path);
+        return false;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    while (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            problem = systemError("cannot lock " + path);
+            release();
+            return false;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            problem = "another program has held the lock " + path + " for " + std::to_string(timeoutSeconds) +
+                      " seconds";
+            release();
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+void HiveLock::release()
+{
+    if (m_fd >= 0)
+        ::close(m_fd); // closing the descriptor drops the flock
+    m_fd = -1;
+}
+
+bool currentStamp(const std::string &path, FileStamp &stamp, std::string &problem)
+{
+    struct stat info;
+    if (::stat(path.c_str(), &info) != 0) {
+        problem = systemError("cannot read " + path);
+        return false;
+    }
+    stamp = stampOf(info);
+    return true;
+}
+
+bool readHive(const std::string &path, std::string &text, FileStamp &stamp, std::string &problem)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat info;
+    if (fd < 0 || ::fstat(fd, &info) != 0) {
+        problem = systemError("cannot open " + path);
+        if (fd >= 0)
+            ::close(fd);
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd);
+        problem = path + " is not a regular file";
+        return false;
+    }
+    text.resize(static_cast<size_t>(info.st_size));
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t got = ::read(fd, &text[done], text.size() - done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        done += static_cast<size_t>(got);
+    }
+    ::close(fd);
+    if (done != text.size()) {
+        problem = "cannot read " + path + " whole";
+        return false;
+    }
+    stamp = stampOf(info);
+    return true;
+}
+
+void removeStaleTemporary(const std::string &path) { ::unlink(temporaryPathFor(resolvedPath(path)).c_str()); }
+
+bool replaceHive(const std::string &path, const std::function<bool(int fd)> &writeContent, std::string &problem)
+{
+    const std::string target = resolvedPath(path);
+    const std::string temporary = temporaryPathFor(target);
+    struct stat original;
+    if (::stat(target.c_str(), &original) != 0) {
+        problem = systemError("cannot read " + target);
+        return false;
+    }
+    ::unlink(temporary.c_str());
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        problem = systemError("cannot create " + temporary);
+        return false;
+    }
+    bool ok = writeContent(fd);
+    if (!ok)
+        problem = systemError("cannot write " + temporary);
+    if (ok && ::fchmod(fd, original.st_mode & 07777) != 0)
+        ok = false, problem = systemError("cannot set the permissions of " + temporary);
+    if (ok && ::fchown(fd, original.st_uid, original.st_gid) != 0 && geteuid() == 0)
+        ok = false, problem = systemError("cannot set the owner of " + temporary);
+    if (ok && ::fsync(fd) != 0)
+        ok = false, problem = systemError("cannot write " + temporary + " to disk");
+    if (::close(fd) != 0 && ok)
+        ok = false, problem = systemError("cannot write " + temporary);
+    if (ok && ::rename(temporary.c_str(), target.c_str()) != 0)
+        ok = false, problem = systemError("cannot replace " + target);
+    if (!ok) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    const int directory = ::open(directoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (directory >= 0) {
+        ::fsync(directory);
+        ::close(directory);
+    }
+    return true;
+}
+
+} // namespace winreg

@@ -1,0 +1,511 @@
+#include "hiveformat.h"
+
+#include "unicode.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace winreg {
+
+namespace {
+
+constexpr uint32_t regSz = 1, regExpandSz = 2, regBinary = 3, regDword = 4, regMultiSz = 7;
+
+bool isHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+bool isOctalDigit(char c) { return c >= '0' && c <= '7'; }
+int hexValue(char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; }
+
+// Cuts text into lines (without "\n" or a final "\r"), counting them.
+class LineReader {
+public:
+    LineReader(std::string_view text, size_t firstLine) : m_text(text), m_line(firstLine - 1) {}
+    bool next(std::string_view &line)
+    {
+        if (m_pos >= m_text.size())
+            return false;
+        size_t end = m_text.find('\n', m_pos);
+        if (end == std::string_view::npos)
+            end = m_text.size();
+        line = m_text.substr(m_pos, end - m_pos);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        m_lineStart = m_pos;
+        m_pos = end + 1;
+        ++m_line;
+        return true;
+    }
+    size_t lineNumber() const { return m_line; }
+    size_t lineStart() const { return m_lineStart; }
+
+private:
+    std::string_view m_text;
+    size_t m_pos = 0;
+    size_t m_lineStart = 0;
+    size_t m_line;
+};
+
+bool isBlank(std::string_view line) { return line.find_first_not_of(" \t") == std::string_view::npos; }
+
+bool fail(FormatError &error, size_t line, std::string reason)
+{
+    error.line = line;
+    error.reason = std::move(reason);
+    return false;
+}
+
+char controlEscape(char c)
+{
+    switch (c) {
+    case 'a': return '\a';
+    case 'b': return '\b';
+    case 't': return '\t';
+    case 'n': return '\n';
+    case 'v': return '\v';
+    case 'f': return '\f';
+    case 'r': return '\r';
+    case 'e': return '\x1b';
+    default: return 0;
+    }
+}
+
+// Reads escaped text from line[pos] up to the unescaped terminator, which it consumes.
+bool readEscaped(std::string_view line, size_t &pos, char terminator, std::u16string &out, std::string &problem)
+{
+    out.clear();
+    std::string raw; // runs of plain bytes, decoded as UTF-8 together
+    auto flushRaw = [&]() {
+        bool valid = true;
+        out += utf8ToUtf16(raw, &valid);
+        raw.clear();
+        return valid;
+    };
+    while (pos < line.size()) {
+        const char c = line[pos++];
+        if (c == terminator)
+            return flushRaw() || (problem = "text is not valid UTF-8", false);
+        if (c != '\\') {
+            raw.push_back(c);
+            continue;
+        }
+        if (!flushRaw())
+            return problem = "text is not valid UTF-8", false;
+        if (pos >= line.size())
+            break;
+        const char e = line[pos++];
+        if (e == '\\' || e == '"' || e == '[' || e == ']') {
+            out.push_back(static_cast<char16_t>(e));
+        } else if (char control = controlEscape(e)) {
+            out.push_back(static_cast<char16_t>(control));
+        } else if (isOctalDigit(e)) {
+            unsigned value = e - '0';
+            for (int digits = 1; digits < 3 && pos < line.size() && isOctalDigit(line[pos]); ++digits)
+                value = value * 8 + (line[pos++] - '0');
+            out.push_back(static_cast<char16_t>(value));
+        } else if (e == 'x' && pos < line.size() && isHexDigit(line[pos])) {
+            unsigned value = 0;
+            for (int digits = 0; digits < 4 && pos < line.size() && isHexDigit(line[pos]); ++digits)
+                value = value * 16 + hexValue(line[pos++]);
+            out.push_back(static_cast<char16_t>(value));
+        } else {
+            return problem = std::string("unknown escape \\") + e, false;
+        }
+    }
+    return problem = std::string("missing closing ") + terminator, false;
+}
+
+bool restIsBlank(std::string_view line, size_t pos) { return isBlank(line.substr(pos)); }
+
+bool readHeader(std::string_view line, std::u16string &path, std::string &problem)
+{
+    size_t pos = 1;
+    if (!readEscaped(line, pos, ']', path, problem))
+        return false;
+    if (path.empty() || path.front() == u'\\' || path.back() == u'\\' || path.find(u"\\\\") != std::u16string::npos)
+        return problem = "key path has an empty component", false;
+    while (pos < line.size() && line[pos] == ' ')
+        ++pos;
+    while (pos < line.size() && line[pos] >= '0' && line[pos] <= '9')
+        ++pos;
+    if (!restIsBlank(line, pos))
+        return problem = "unexpected text after the key path", false;
+    return true;
+}
+
+// Reads "(1c)" style type numbers after "str" or "hex".
+bool readTypeNumber(std::string_view text, size_t &pos, uint32_t &type)
+{
+    if (pos >= text.size() || text[pos] != '(')
+        return false;
+    size_t end = text.find(')', pos);
+    if (end == std::string_view::npos || end == pos + 1 || end - pos - 1 > 8)
+        return false;
+    uint32_t value = 0;
+    for (size_t i = pos + 1; i < end; ++i) {
+        if (!isHexDigit(text[i]))
+            return false;
+        value = value * 16 + hexValue(text[i]);
+    }
+    type = value;
+    pos = end + 1;
+    return true;
+}
+
+bool readHexBytes(std::string_view text, std::string &out, std::string &problem)
+{
+    out.clear();
+    size_t pos = 0;
+    auto skipBlanks = [&]() {
+        while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t'))
+            ++pos;
+    };
+    skipBlanks();
+    if (pos == text.size())
+        return true;
+    for (;;) {
+        skipBlanks();
+        size_t start = pos;
+        unsigned value = 0;
+        while (pos < text.size() && pos - start < 2 && isHexDigit(text[pos]))
+            value = value * 16 + hexValue(text[pos++]);
+        if (pos == start)
+            return problem = "bad hex data", false;
+        out.push_back(static_cast<char>(value));
+        skipBlanks();
+        if (pos == text.size())
+            return true;
+        if (text[pos] != ',')
+            return problem = "bad hex data", false;
+        ++pos;
+        skipBlanks();
+        if (pos == text.size())
+            return true; // a trailing comma, as at the end of a continued line
+    }
+}
+
+std::string utf16Bytes(std::u16string_view text, bool terminate)
+{
+    std::string bytes;
+    bytes.reserve((text.size() + 1) * 2);
+    for (char16_t c : text) {
+        bytes.push_back(static_cast<char>(c & 0xFF));
+        bytes.push_back(static_cast<char>(c >> 8));
+    }
+    if (terminate)
+        bytes.append(2, '\0');
+    return bytes;
+}
+
+// Parses the data after "=", which may run on over further lines (hex lists).
+bool readData(std::string_view data, RegValue &value, std::string &problem)
+{
+    size_t pos = 0;
+    std::u16string text;
+    auto readString = [&](uint32_t type) {
+        if (pos >= data.size() || data[pos] != '"')
+            return problem = "expected a quoted string", false;
+        ++pos;
+        if (!readEscaped(data, pos, '"', text, problem))
+            return false;
+        if (!restIsBlank(data, pos))
+            return problem = "unexpected text after the string", false;
+        value.type = type;
+        value.data = utf16Bytes(text, true);
+        return true;
+    };
+    if (data.substr(0, 1) == "\"")
+        return readString(regSz);
+    if (data.substr(0, 4) == "str:") {
+        pos = 4;
+        return readString(regSz);
+    }
+    if (data.substr(0, 3) == "str") {
+        pos = 3;
+        uint32_t type;
+        if (!readTypeNumber(data, pos, type) || pos >= data.size() || data[pos] != ':')
+            return problem = "bad str type", false;
+        ++pos;
+        return readString(type);
+    }
+    if (data.substr(0, 6) == "dword:") {
+        std::string_view digits = data.substr(6);
+        while (!digits.empty() && (digits.back() == ' ' || digits.back() == '\t'))
+            digits.remove_suffix(1);
+        if (digits.empty() || digits.size() > 8 || !std::all_of(digits.begin(), digits.end(), isHexDigit))
+            return problem = "bad dword", false;
+        uint32_t number = 0;
+        for (char c : digits)
+            number = number * 16 + hexValue(c);
+        value.type = regDword;
+        value.data.assign({char(number & 0xFF), char((number >> 8) & 0xFF), char((number >> 16) & 0xFF),
+                           char(number >> 24)});
+        return true;
+    }
+    if (data.substr(0, 3) == "hex") {
+        pos = 3;
+        uint32_t type = regBinary;
+        if (pos < data.size() && data[pos] == '(' && !readTypeNumber(data, pos, type))
+            return problem = "bad hex type", false;
+        if (pos >= data.size() || data[pos] != ':')
+            return problem = "bad hex value", false;
+        value.type = type;
+        return readHexBytes(data.substr(pos + 1), value.data, problem);
+    }
+    return problem = "unknown value type", false;
+}
+
+bool readValueLine(std::string_view line, RegValue &value, size_t &dataStart, std::string &problem)
+{
+    size_t pos = 0;
+    if (line[0] == '@') {
+        value.name.clear();
+        pos = 1;
+    } else {
+        pos = 1;
+        if (!readEscaped(line, pos, '"', value.name, problem))
+            return false;
+    }
+    if (pos >= line.size() || line[pos] != '=')
+        return problem = "expected '=' after the value name", false;
+    dataStart = pos + 1;
+    return true;
+}
+
+bool isHexData(std::string_view data) { return data.substr(0, 3) == "hex"; }
+
+void appendEscaped(std::string &out, std::u16string_view text, char special)
+{
+    char buffer[16];
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        const char next = i + 1 < text.size() && text[i + 1] < 0x80 ? static_cast<char>(text[i + 1]) : '\0';
+        if (c == u'\\' || c == static_cast<char16_t>(special) || (special == ']' && c == u'[')) {
+            out.push_back('\\');
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x20) {
+            static const struct {
+                char16_t code;
+                char name;
+            } controls[] = {{7, 'a'}, {8, 'b'}, {9, 't'}, {10, 'n'}, {11, 'v'}, {12, 'f'}, {13, 'r'}, {27, 'e'}};
+            const char *found = nullptr;
+            for (const auto &control : controls)
+                if (control.code == c)
+                    found = &control.name;
+            if (found) {
+                out.push_back('\\');
+                out.push_back(*found);
+            } else {
+                std::snprintf(buffer, sizeof buffer, isOctalDigit(next) ? "\\%03o" : "\\%o", unsigned(c));
+                out += buffer;
+            }
+        } else if (c > 0x7F) {
+            std::snprintf(buffer, sizeof buffer, isHexDigit(next) ? "\\x%04x" : "\\x%x", unsigned(c));
+            out += buffer;
+        } else {
+            out.push_back(static_cast<char>(c));
+        }
+    }
+}
+
+bool isTerminatedUtf16(const std::string &data)
+{
+    return data.size() >= 2 && data.size() % 2 == 0 && data[data.size() - 1] == 0 && data[data.size() - 2] == 0;
+}
+
+std::u16string utf16Text(const std::string &data)
+{
+    std::u16string text(data.size() / 2, u'\0');
+    for (size_t i = 0; i < text.size(); ++i)
+        text[i] = static_cast<char16_t>(static_cast<unsigned char>(data[2 * i]) |
+                                        static_cast<unsigned char>(data[2 * i + 1]) << 8);
+    return text;
+}
+
+void appendValue(std::string &out, const RegValue &value)
+{
+    size_t lineStart = out.size();
+    if (value.name.empty()) {
+        out += "@=";
+    } else {
+        out.push_back('"');
+        appendEscaped(out, value.name, '"');
+        out += "\"=";
+    }
+    const bool stringType = value.type == regSz || value.type == regExpandSz || value.type == regMultiSz;
+    char buffer[32];
+    if (stringType && isTerminatedUtf16(value.data)) {
+        if (value.type != regSz) {
+            std::snprintf(buffer, sizeof buffer, "str(%x):", unsigned(value.type));
+            out += buffer;
+        }
+        std::u16string text = utf16Text(value.data);
+        text.pop_back();
+        out.push_back('"');
+        appendEscaped(out, text, '"');
+        out.push_back('"');
+    } else if (value.type == regDword && value.data.size() == 4) {
+        const auto *b = reinterpret_cast<const unsigned char *>(value.data.data());
+        std::snprintf(buffer, sizeof buffer, "dword:%08x", unsigned(b[0] | b[1] << 8 | b[2] << 16 | uint32_t(b[3]) << 24));
+        out += buffer;
+    } else {
+        if (value.type == regBinary)
+            out += "hex:";
+        else {
+            std::snprintf(buffer, sizeof buffer, "hex(%x):", unsigned(value.type));
+            out += buffer;
+        }
+        // Wine breaks a hex list once a line has grown past 76 characters.
+        size_t column = out.size() - lineStart;
+        for (size_t i = 0; i < value.data.size(); ++i) {
+            std::snprintf(buffer, sizeof buffer, "%02x", static_cast<unsigned char>(value.data[i]));
+            out += buffer;
+            column += 2;
+            if (i + 1 < value.data.size()) {
+                out.push_back(',');
+                if (++column > 76) {
+                    out += "\\\n  ";
+                    column = 2;
+                }
+            }
+        }
+    }
+    out.push_back('\n');
+}
+
+} // namespace
+
+int compareNames(std::u16string_view a, std::u16string_view b)
+{
+    const size_t common = std::min(a.size(), b.size());
+    for (size_t i = 0; i < common; ++i) {
+        const char16_t x = foldCase(a[i]), y = foldCase(b[i]);
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+bool pathLess(std::u16string_view a, std::u16string_view b)
+{
+    for (;;) {
+        const size_t endA = std::min(a.find(u'\\'), a.size()), endB = std::min(b.find(u'\\'), b.size());
+        const int order = compareNames(a.substr(0, endA), b.substr(0, endB));
+        if (order != 0)
+            return order < 0;
+        if (endA == a.size() || endB == b.size())
+            return endA == a.size() && endB != b.size();
+        a.remove_prefix(endA + 1);
+        b.remove_prefix(endB + 1);
+    }
+}
+
+bool readSection(std::string_view span, size_t firstLine, KeySection &section, FormatError &error)
+{
+    LineReader lines(span, firstLine);
+    std::string_view line;
+    std::string problem;
+    section.options.clear();
+    section.values.clear();
+    while (lines.next(line) && isBlank(line)) {
+    }
+    if (line.empty() || line[0] != '[' || !readHeader(line, section.path, problem))
+        return fail(error, lines.lineNumber(), problem.empty() ? "expected a key header" : problem);
+    while (lines.next(line)) {
+        if (isBlank(line) || line[0] == ';')
+            continue;
+        if (line[0] == '#') {
+            if (line.substr(0, 6) != "#time=")
+                section.options.emplace_back(line);
+            continue;
+        }
+        if (line[0] != '@' && line[0] != '"')
+            return fail(error, lines.lineNumber(), "not a value line");
+        const size_t valueLine = lines.lineNumber();
+        RegValue value;
+        size_t dataStart = 0;
+        if (!readValueLine(line, value, dataStart, problem))
+            return fail(error, valueLine, problem);
+        std::string_view data = line.substr(dataStart);
+        std::string joined;
+        if (isHexData(data) && !data.empty() && data.back() == '\\') {
+            joined.assign(data.substr(0, data.size() - 1));
+            for (;;) {
+                if (!lines.next(line))
+                    return fail(error, valueLine, "hex data continues past the end of the file");
+                std::string_view more = line.substr(std::min(line.find_first_not_of(" \t"), line.size()));
+                const bool continues = !more.empty() && more.back() == '\\';
+                joined.append(more.substr(0, more.size() - (continues ? 1 : 0)));
+                if (!continues)
+                    break;
+            }
+            data = joined;
+        }
+        if (!readData(data, value, problem))
+            return fail(error, valueLine, problem);
+        section.values.push_back(std::move(value));
+    }
+    return true;
+}
+
+bool scanHive(std::string_view text, HiveLayout &layout, FormatError &error)
+{
+    layout = HiveLayout();
+    LineReader lines(text, 1);
+    std::string_view line;
+    if (!lines.next(line) || line != hiveSignature)
+        return fail(error, 1, "the first line is not \"WINE REGISTRY Version 2\"");
+    size_t blankStart = std::string_view::npos; // where the current run of blank lines began
+    size_t blankLine = 0;
+    bool inSection = false;
+    while (lines.next(line)) {
+        if (isBlank(line)) {
+            if (blankStart == std::string_view::npos)
+                blankStart = lines.lineStart(), blankLine = lines.lineNumber();
+            continue;
+        }
+        if (line[0] == '[') {
+            const size_t begin = blankStart != std::string_view::npos ? blankStart : lines.lineStart();
+            const size_t first = blankStart != std::string_view::npos ? blankLine : lines.lineNumber();
+            if (inSection)
+                layout.sections.back().end = begin;
+            else
+                layout.preambleEnd = begin;
+            layout.sections.push_back({{}, begin, text.size(), first, lines.lineNumber()});
+            inSection = true;
+        } else if (!inSection && line[0] != ';' && line[0] != '#') {
+            return fail(error, lines.lineNumber(), "unexpected text before the first key");
+        }
+        blankStart = std::string_view::npos;
+    }
+    if (!inSection)
+        layout.preambleEnd = text.size();
+    KeySection scratch;
+    for (auto &span : layout.sections) {
+        if (!readSection(text.substr(span.begin, span.end - span.begin), span.firstLine, scratch, error))
+            return false;
+        span.path = std::move(scratch.path);
+    }
+    return true;
+}
+
+std::string formatSection(const KeySection &section, int64_t unixSeconds, uint64_t fileTime)
+{
+    std::string out = "\n[";
+    appendEscaped(out, section.path, ']');
+    // Components are joined by one escaped backslash, as Wine writes paths.
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "] %lld\n#time=%llx\n", static_cast<long long>(unixSeconds),
+                  static_cast<unsigned long long>(fileTime));
+    out += buffer;
+    for (const auto &option : section.options)
+        out += option + "\n";
+    std::vector<const RegValue *> sorted;
+    for (const auto &value : section.values)
+        sorted.push_back(&value);
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const RegValue *a, const RegValue *b) { return compareNames(a->name, b->name) < 0; });
+    for (const auto *value : sorted)
+        appendValue(out, *value);
+    return out;
+}
+
+} // namespace winreg

@@ -1,0 +1,21 @@
+// Conversions between the 8-bit text the program uses (UTF-8 on this platform)
+// and the UTF-16 the registry stores, and the case folding of key and value names.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace winreg {
+
+// Invalid sequences become U+FFFD; *valid (when given) tells whether there were any.
+std::u16string utf8ToUtf16(std::string_view text, bool *valid = nullptr);
+// Unpaired surrogates become U+FFFD.
+std::string utf16ToUtf8(std::u16string_view text);
+void appendUtf8(std::string &out, char32_t codePoint);
+
+// Upper-case form used to compare names the way the registry does: without regard
+// to case, for ASCII and the common European alphabets.
+char16_t foldCase(char16_t c);
+std::u16string foldCase(std::u16string_view text);
+
+} // namespace winreg

@@ -1,0 +1,384 @@
+#include "winreg.h"
+
+#include "hive.h"
+#include "hivefile.h"
+#include "unicode.h"
+
+#include <chrono>
+#include <unistd.h>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+using namespace winreg;
+
+namespace {
+
+struct Fault {
+    std::string function;
+    std::string name; // empty: any
+    bool anyName;
+    LONG status;
+};
+
+// Everything the process knows about the registry. Handles name key paths, so
+// they stay valid when the hive is released and loaded again.
+struct Store {
+    enum class State { Unloaded, Ready, Failed };
+    State state = State::Unloaded;
+    LONG failure = ERROR_SUCCESS;
+    std::string problem;
+    HiveLocation location = locateHive();
+    HiveLock lock;
+    FileStamp stamp;
+    Hive hive;
+    std::map<uintptr_t, std::u16string> handles;
+    uintptr_t nextHandle = 0x1000;
+    std::vector<Fault> faults;
+};
+
+Store &store()
+{
+    static Store instance;
+    return instance;
+}
+
+bool fileExists(const std::string &path) { return ::access(path.c_str(), F_OK) == 0; }
+
+LONG loadFailure(Store &s, LONG status, std::string problem)
+{
+    s.state = Store::State::Failed;
+    s.failure = status;
+    s.problem = std::move(problem);
+    s.lock.release();
+    return status;
+}
+
+LONG ensureLoaded()
+{
+    Store &s = store();
+    if (s.state == Store::State::Ready)
+        return ERROR_SUCCESS;
+    if (s.state == Store::State::Failed)
+        return s.failure;
+    s.location = locateHive();
+    s.problem.clear();
+    if (!fileExists(s.location.prefix))
+        return loadFailure(s, ERROR_FILE_NOT_FOUND, "the Wine prefix " + s.location.prefix + " does not exist");
+    if (!fileExists(s.location.hivePath))
+        return loadFailure(s, ERROR_FILE_NOT_FOUND, "the Wine prefix has no user.reg");
+    std::string problem;
+    if (!s.lock.acquire(s.location.prefix, lockTimeoutSeconds, problem))
+        return loadFailure(s, ERROR_LOCK_VIOLATION, problem);
+    removeStaleTemporary(s.location.hivePath);
+    std::string text;
+    if (!readHive(s.location.hivePath, text, s.stamp, problem))
+        return loadFailure(s, ERROR_FILE_NOT_FOUND, problem);
+    FormatError error;
+    if (!s.hive.load(std::move(text), error))
+        return loadFailure(s, ERROR_BADDB, "line " + std::to_string(error.line) + ": " + error.reason);
+    s.state = Store::State::Ready;
+    return ERROR_SUCCESS;
+}
+
+void unload()
+{
+    Store &s = store();
+    s.hive = Hive();
+    s.lock.release();
+    s.state = Store::State::Unloaded;
+}
+
+const LONG *injectedFault(const char *function, const char *name)
+{
+    for (const auto &fault : store().faults)
+        if (fault.function == function && (fault.anyName || (name && fault.name == name)))
+            return &fault.status;
+    return nullptr;
+}
+
+bool isPredefined(HKEY key) { return reinterpret_cast<uintptr_t>(key) >= 0x80000000u && reinterpret_cast<uintptr_t>(key) <= 0x80000006u; }
+
+// The key path a handle stands for; false for a null, closed or unserved handle.
+bool keyPathOf(HKEY key, std::u16string &path, LONG &status)
+{
+    if (key == HKEY_CURRENT_USER) {
+        path.clear();
+        return true;
+    }
+    auto found = store().handles.find(reinterpret_cast<uintptr_t>(key));
+    if (found == store().handles.end()) {
+        status = ERROR_INVALID_HANDLE;
+        return false;
+    }
+    path = found->second;
+    return true;
+}
+
+bool joinPath(std::u16string &path, const char *subKey, LONG &status)
+{
+    std::u16string sub = utf8ToUtf16(subKey ? subKey : "");
+    if (!sub.empty() && sub.back() == u'\\')
+        sub.pop_back();
+    if (sub.empty())
+        return true;
+    if (sub.front() == u'\\' || sub.find(u"\\\\") != std::u16string::npos) {
+        status = ERROR_BAD_PATHNAME;
+        return false;
+    }
+    path = path.empty() ? sub : path + u'\\' + sub;
+    return true;
+}
+
+HKEY newHandle(const std::u16string &path)
+{
+    Store &s = store();
+    const uintptr_t id = s.nextHandle;
+    s.nextHandle += 4;
+    s.handles[id] = path;
+    return reinterpret_cast<HKEY>(id);
+}
+
+// The common start of the value functions: a loaded hive and an existing key that is not the root.
+LONG valueKey(HKEY key, std::u16string &path)
+{
+    LONG status = ERROR_SUCCESS;
+    if (!keyPathOf(key, path, status))
+        return status;
+    if ((status = ensureLoaded()) != ERROR_SUCCESS)
+        return status;
+    if (path.empty())
+        return ERROR_ACCESS_DENIED; // the hive keeps no values on its root
+    return store().hive.keyExists(path) ? ERROR_SUCCESS : ERROR_KEY_DELETED;
+}
+
+bool isStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+
+std::string toUtf16Bytes(std::u16string_view text)
+{
+    std::string bytes;
+    bytes.reserve(text.size() * 2);
+    for (char16_t c : text) {
+        bytes.push_back(static_cast<char>(c & 0xFF));
+        bytes.push_back(static_cast<char>(c >> 8));
+    }
+    return bytes;
+}
+
+// The bytes an 8-bit caller sees: strings converted from UTF-16, anything else as stored.
+std::string callerBytes(const RegValue &value)
+{
+    if (!isStringType(value.type))
+        return value.data;
+    std::u16string text(value.data.size() / 2, u'\0');
+    for (size_t i = 0; i < text.size(); ++i)
+        text[i] = static_cast<char16_t>(static_cast<unsigned char>(value.data[2 * i]) |
+                                        static_cast<unsigned char>(value.data[2 * i + 1]) << 8);
+    return utf16ToUtf8(text);
+}
+
+uint64_t fileTimeNow(int64_t &unixSeconds)
+{
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    unixSeconds = std::chrono::duration_cast<std::chrono::seconds>(now).count();
+    constexpr uint64_t epochDifference = 116444736000000000ULL; // 1601 to 1970 in 100 ns ticks
+    return epochDifference + std::chrono::duration_cast<std::chrono::nanoseconds>(now).count() / 100;
+}
+
+LONG saveHive()
+{
+    Store &s = store();
+    std::string problem;
+    FileStamp now;
+    if (!currentStamp(s.location.hivePath, now, problem)) {
+        s.problem = problem;
+        return ERROR_WRITE_FAULT;
+    }
+    if (!(now == s.stamp)) {
+        s.problem = "the file was changed by another program since it was read";
+        return ERROR_WRITE_FAULT;
+    }
+    int64_t unixSeconds;
+    const uint64_t fileTime = fileTimeNow(unixSeconds);
+    const bool saved = replaceHive(
+        s.location.hivePath,
+        [&](int fd) {
+            std::string buffer;
+            bool ok = true;
+            constexpr size_t flushSize = 1 << 20;
+            s.hive.save(
+                [&](std::string_view piece) {
+                    if (buffer.size() + piece.size() > flushSize) {
+                        ok = ok && writeAll(fd, buffer) && writeAll(fd, piece);
+                        buffer.clear();
+                    } else {
+                        buffer.append(piece);
+                    }
+                },
+                unixSeconds, fileTime);
+            return ok && writeAll(fd, buffer);
+        },
+        problem);
+    if (!saved) {
+        s.problem = problem;
+        return ERROR_WRITE_FAULT;
+    }
+    return ERROR_SUCCESS;
+}
+
+} // namespace
+
+LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM, PHKEY result)
+{
+    if (!result)
+        return ERROR_INVALID_PARAMETER;
+    *result = nullptr;
+    std::u16string path;
+    LONG status = ERROR_SUCCESS;
+    if (!keyPathOf(key, path, status) || !joinPath(path, subKey, status))
+        return status;
+    if ((status = ensureLoaded()) != ERROR_SUCCESS)
+        return status;
+    if (const LONG *fault = injectedFault("RegOpenKeyExA", subKey))
+        return *fault;
+    if (!store().hive.keyExists(path))
+        return ERROR_FILE_NOT_FOUND;
+    *result = newHandle(path);
+    return ERROR_SUCCESS;
+}
+
+LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY result,
+                     LPDWORD disposition)
+{
+    if (!result)
+        return ERROR_INVALID_PARAMETER;
+    *result = nullptr;
+    std::u16string path;
+    LONG status = ERROR_SUCCESS;
+    if (!keyPathOf(key, path, status) || !joinPath(path, subKey, status))
+        return status;
+    if ((status = ensureLoaded()) != ERROR_SUCCESS)
+        return status;
+    if (const LONG *fault = injectedFault("RegCreateKeyExA", subKey))
+        return *fault;
+    bool created = false;
+    store().hive.createKey(path, created);
+    if (disposition)
+        *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+    *result = newHandle(path);
+    return ERROR_SUCCESS;
+}
+
+LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD dataSize)
+{
+    if (data && !dataSize)
+        return ERROR_INVALID_PARAMETER;
+    std::u16string path;
+    LONG status = valueKey(key, path);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (const LONG *fault = injectedFault("RegQueryValueExA", valueName))
+        return *fault;
+    const RegValue *value = store().hive.findValue(path, utf8ToUtf16(valueName ? valueName : ""));
+    if (!value)
+        return ERROR_FILE_NOT_FOUND;
+    if (type)
+        *type = value->type;
+    const std::string bytes = callerBytes(*value);
+    const DWORD needed = static_cast<DWORD>(bytes.size());
+    if (!dataSize)
+        return ERROR_SUCCESS;
+    if (data && *dataSize < needed) {
+        *dataSize = needed;
+        return ERROR_MORE_DATA;
+    }
+    if (data) {
+        std::memcpy(data, bytes.data(), bytes.size());
+        // An unterminated string gets a terminator where the buffer has room, as Wine does.
+        if (isStringType(value->type) && needed < *dataSize && (needed == 0 || bytes.back() != '\0'))
+            data[needed] = 0;
+    }
+    *dataSize = needed;
+    return ERROR_SUCCESS;
+}
+
+LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE *data, DWORD dataSize)
+{
+    if (!data && dataSize)
+        return ERROR_INVALID_PARAMETER;
+    std::u16string path;
+    LONG status = valueKey(key, path);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (const LONG *fault = injectedFault("RegSetValueExA", valueName))
+        return *fault;
+    RegValue value;
+    value.name = utf8ToUtf16(valueName ? valueName : "");
+    value.type = type;
+    const std::string_view bytes(reinterpret_cast<const char *>(data), data ? dataSize : 0);
+    value.data = isStringType(type) ? toUtf16Bytes(utf8ToUtf16(bytes)) : std::string(bytes);
+    store().hive.setValue(path, std::move(value));
+    return ERROR_SUCCESS;
+}
+
+LONG RegDeleteValueA(HKEY key, LPCSTR valueName)
+{
+    std::u16string path;
+    LONG status = valueKey(key, path);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (const LONG *fault = injectedFault("RegDeleteValueA", valueName))
+        return *fault;
+    return store().hive.deleteValue(path, utf8ToUtf16(valueName ? valueName : "")) ? ERROR_SUCCESS
+                                                                                    : ERROR_FILE_NOT_FOUND;
+}
+
+LONG RegCloseKey(HKEY key)
+{
+    if (isPredefined(key))
+        return ERROR_SUCCESS;
+    return store().handles.erase(reinterpret_cast<uintptr_t>(key)) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+}
+
+LONG RegFlushKey(HKEY key)
+{
+    std::u16string path;
+    LONG status = ERROR_SUCCESS;
+    if (!keyPathOf(key, path, status))
+        return status;
+    if (store().state != Store::State::Ready)
+        return store().state == Store::State::Failed ? store().failure : ERROR_SUCCESS;
+    if (const LONG *fault = injectedFault("RegFlushKey", nullptr)) {
+        store().problem = "the save was made to fail";
+        unload();
+        return *fault;
+    }
+    status = store().hive.changed() ? saveHive() : ERROR_SUCCESS;
+    unload();
+    return status;
+}
+
+LONG winregOpenHive() { return ensureLoaded(); }
+
+const char *winregProblem() { return store().problem.c_str(); }
+
+const char *winregHivePath()
+{
+    if (store().state == Store::State::Unloaded)
+        store().location = locateHive();
+    return store().location.hivePath.c_str();
+}
+
+void winregRelease()
+{
+    unload();
+    store().problem.clear();
+}
+
+void winregInjectFault(const char *function, const char *name, LONG status)
+{
+    store().faults.push_back({function, name ? name : "", name == nullptr, status});
+}
+
+void winregClearFaults() { store().faults.clear(); }

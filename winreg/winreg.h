@@ -1,0 +1,86 @@
+// The Win32 registry functions that ideweave uses, for platforms without a Windows
+// registry: they read and change the current user's hive of a Wine prefix
+// ($WINEPREFIX/user.reg), with the results Windows gives for the same calls.
+#pragma once
+
+#include <cstdint>
+
+typedef int32_t LONG;
+typedef uint32_t DWORD;
+typedef unsigned char BYTE;
+typedef BYTE *LPBYTE;
+typedef const BYTE *LPCBYTE;
+typedef DWORD *LPDWORD;
+typedef const char *LPCSTR;
+typedef char *LPSTR;
+typedef DWORD REGSAM;
+typedef struct HKEY__ *HKEY;
+typedef HKEY *PHKEY;
+typedef struct _SECURITY_ATTRIBUTES *LPSECURITY_ATTRIBUTES;
+
+#define HKEY_CLASSES_ROOT (reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x80000000u)))
+#define HKEY_CURRENT_USER (reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x80000001u)))
+#define HKEY_LOCAL_MACHINE (reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x80000002u)))
+#define HKEY_USERS (reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x80000003u)))
+
+enum : LONG {
+    ERROR_SUCCESS = 0,
+    ERROR_FILE_NOT_FOUND = 2,
+    ERROR_ACCESS_DENIED = 5,
+    ERROR_INVALID_HANDLE = 6,
+    ERROR_WRITE_FAULT = 29,
+    ERROR_LOCK_VIOLATION = 33,
+    ERROR_INVALID_PARAMETER = 87,
+    ERROR_BAD_PATHNAME = 161,
+    ERROR_MORE_DATA = 234,
+    ERROR_BADDB = 1009,
+    ERROR_KEY_DELETED = 1018,
+};
+
+enum : DWORD {
+    REG_NONE = 0,
+    REG_SZ = 1,
+    REG_EXPAND_SZ = 2,
+    REG_BINARY = 3,
+    REG_DWORD = 4,
+    REG_MULTI_SZ = 7,
+    REG_QWORD = 11,
+};
+
+enum : DWORD {
+    KEY_QUERY_VALUE = 0x0001,
+    KEY_SET_VALUE = 0x0002,
+    KEY_READ = 0x20019,
+    KEY_WRITE = 0x20006,
+    KEY_ALL_ACCESS = 0xF003F,
+    REG_OPTION_NON_VOLATILE = 0,
+    REG_CREATED_NEW_KEY = 1,
+    REG_OPENED_EXISTING_KEY = 2,
+};
+
+LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);
+LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options, REGSAM access,
+                     LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition);
+LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataSize);
+LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE *data, DWORD dataSize);
+LONG RegDeleteValueA(HKEY key, LPCSTR valueName);
+LONG RegCloseKey(HKEY key);
+// Writes every change made since the hive was loaded to the file at once, then
+// lets other runs have the hive; changes never flushed are dropped.
+LONG RegFlushKey(HKEY key);
+
+// Beyond Win32: what the program needs to tell the user about the hive.
+
+// Loads the hive if that has not been done; the status every call would get.
+LONG winregOpenHive();
+// Why the last load or save failed, with the line where the file is malformed; "" when nothing failed.
+const char *winregProblem();
+// The hive file this process uses.
+const char *winregHivePath();
+// Drops unsaved changes and lets other runs have the hive; the next call loads it anew.
+void winregRelease();
+
+// For tests only: calls of `function` (e.g. "RegSetValueExA") on `name` (a value
+// name or sub-key path; null for any) fail with `status` instead of doing their work.
+void winregInjectFault(const char *function, const char *name, LONG status);
+void winregClearFaults();
