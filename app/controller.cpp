@@ -1,0 +1,104 @@
+// The program's one decision: install, uninstall or neither, from the installed
+// marker and the requested mode.
+#include "devstudio/studiotools.h"
+#include "plugininstall.h"
+#include "report.h"
+
+#include <QApplication>
+
+namespace {
+
+const char *const markerName = "ACTIVATION";
+constexpr DWORD markerBufferSize = 25;
+
+const char *const installedText = "Corvessa Brackwater Tindral options installed";
+const char *const notInstalledText = "Corvessa Brackwater Tindral options is not installed";
+const char *const uninstalledText = "Corvessa Brackwater Tindral options uninstalled";
+const char *const alreadyInstalledText = "Corvessa Brackwater Tindral options is already installed";
+const char *const usageText = "Corvessa Brackwater Tindral options usage : ideweave.exe -install | -uninstall";
+
+// The product patterns whose Tools entries an uninstall removes, in this order.
+const char *const productPrograms[] = {"tindmain.exe", "tindview.exe", "tindopts.exe"};
+
+bool saveFailed = false;
+
+// The marker counts as present when the product's key opens and ACTIVATION, of
+// any type and at most 25 bytes, can be read; optionsKey keeps the open key.
+bool markerPresent(HKEY &optionsKey)
+{
+    if (regOpen(HKEY_CURRENT_USER, OptionsKey, &optionsKey) != ERROR_SUCCESS) {
+        optionsKey = nullptr;
+        return false;
+    }
+    unsigned char marker[markerBufferSize];
+    DWORD size = markerBufferSize;
+    return RegQueryValueExA(optionsKey, markerName, nullptr, nullptr, marker, &size) == ERROR_SUCCESS;
+}
+
+void closeKey(HKEY &key)
+{
+    if (key)
+        regClose(key);
+    key = nullptr;
+}
+
+// Saves the run's changes; a failure is shown, and the run must not claim success.
+bool saveRegistry()
+{
+    if (registrySave())
+        return true;
+    showWarning(QStringLiteral("Error"), QStringLiteral("Cannot save the registry '%1': %2")
+                                             .arg(QString::fromStdString(registryLocation()),
+                                                  QString::fromStdString(registryProblem())));
+    return false;
+}
+
+} // namespace
+
+bool registrySaveFailed() { return saveFailed; }
+
+void PluginInstall::runInstall(HKEY &optionsKey)
+{
+    addStudioTools(application);
+    closeKey(optionsKey);
+    if (regCreate(HKEY_CURRENT_USER, OptionsKey, &optionsKey) != ERROR_SUCCESS)
+        optionsKey = nullptr;
+    const BYTE marker = 0;
+    RegSetValueExA(optionsKey, markerName, 0, REG_BINARY, &marker, 1);
+    installBuildDirs(optionsKey);
+}
+
+void PluginInstall::runUninstall(HKEY &optionsKey)
+{
+    restoreBuildDirs(optionsKey);
+    closeKey(optionsKey);
+    if (regOpen(HKEY_CURRENT_USER, OptionsKey, &optionsKey) == ERROR_SUCCESS)
+        RegDeleteValueA(optionsKey, markerName);
+    else
+        optionsKey = nullptr;
+    for (const char *program : productPrograms)
+        removeStudioTool(program);
+}
+
+bool PluginInstall::runMode(Mode mode)
+{
+    HKEY optionsKey = nullptr;
+    const bool installed = markerPresent(optionsKey);
+    const char *outcome = usageText;
+    if (mode == ModeInstall && !installed) {
+        runInstall(optionsKey);
+        outcome = installedText;
+    } else if (mode == ModeInstall) {
+        outcome = alreadyInstalledText;
+    } else if (mode == ModeUninstall && installed) {
+        runUninstall(optionsKey);
+        outcome = uninstalledText;
+    } else if (mode == ModeUninstall) {
+        outcome = notInstalledText;
+    }
+    closeKey(optionsKey);
+    saveFailed = !saveRegistry();
+    if (!saveFailed)
+        setText(application->translate("ideweave Message", outcome));
+    return mode != ModeNone;
+}

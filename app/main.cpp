@@ -1,0 +1,70 @@
+// ideweave: hooks the Tindral tools into Visual C++ 6.0 Developer Studio for the
+// current user (-install) and takes them out again (-uninstall).
+#include "devstudio/registry.h"
+#include "i18n/i18nutil.h"
+#include "mode.h"
+#include "plugininstall.h"
+#include "report.h"
+
+#include <QApplication>
+
+#include <cstdio>
+
+namespace {
+
+enum QuietExit { QuietDone = 0, QuietProblem = 1, QuietUsage = 2 };
+
+// In quiet mode no window is shown and no display is needed; the toolkit's own
+// messages are kept off standard error, which carries the run's reports.
+void prepareQuietMode()
+{
+    setQuietMode(true);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+}
+
+// The registry must be usable before anything is changed in it.
+bool registryGate()
+{
+    if (registryUsable())
+        return true;
+    showWarning(QStringLiteral("Warning"),
+                QStringLiteral("Cannot use the registry '%1': %2")
+                    .arg(QString::fromStdString(registryLocation()), QString::fromStdString(registryProblem())));
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const bool quiet = quietRequested(argc, argv);
+    if (quiet)
+        prepareQuietMode();
+    auto *application = new QApplication(argc, argv);
+    const QStringList prefixes{QStringLiteral("ideweave_")};
+    loadTranslations(application, prefixes);
+
+    auto *window = new PluginInstall(application,
+                                     application->translate("ideweave Caption", "Tindral for VisualC++ 6.0 Installation"),
+                                     QStringLiteral("Text"), QMessageBox::Information, 1, 0, 0, nullptr, nullptr, true,
+                                     Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+    window->setMinimumSize(300, 100);
+
+    const Mode mode = modeFromArguments(argc, argv);
+    if (mode != ModeNone && !registryGate())
+        return -1;
+    const bool understood = window->runMode(mode);
+    if (registrySaveFailed())
+        return 1;
+
+    if (quiet) {
+        std::printf("%s\n", window->text().toLocal8Bit().constData());
+        std::fflush(stdout);
+        if (!understood)
+            return QuietUsage;
+        return problemReported() ? QuietProblem : QuietDone;
+    }
+    window->show();
+    return application->exec();
+}

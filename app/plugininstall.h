@@ -1,0 +1,36 @@
+// The status window: a message box that shows the outcome of the run, and whose
+// own operations do the work (the controller and the build-directory actions).
+#pragma once
+
+#include "devstudio/registry.h"
+#include "mode.h"
+
+#include <QMessageBox>
+
+class QApplication;
+
+class PluginInstall : public QMessageBox {
+public:
+    // Takes the arguments of the classic message box constructor: icon and button
+    // codes as numbers (icon 1 is information; button 1 is OK, 0 none).
+    PluginInstall(QApplication *application, const QString &caption, const QString &text, int icon, int button0,
+                  int button1, int button2, QWidget *parent, const char *name, bool modal, Qt::WindowFlags flags);
+
+    // Installs, uninstalls or does nothing, as the installed marker and the mode
+    // decide, and sets the window's text to the outcome; false for the usage text.
+    bool runMode(Mode mode);
+
+    void installBuildDirs(HKEY optionsKey);
+    void restoreBuildDirs(HKEY optionsKey);
+
+    QWidget *parentWidget;
+    QApplication *application;
+
+private:
+    void runInstall(HKEY &optionsKey);
+    void runUninstall(HKEY &optionsKey);
+    void reportError(const char *message);
+};
+
+// Whether the registry's changes of the last runMode could not be saved.
+bool registrySaveFailed();

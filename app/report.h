@@ -1,0 +1,20 @@
+// How a run tells the user what happened: in message boxes, or, in quiet mode,
+// as lines on standard error and the status text on standard output.
+#pragma once
+
+#include <QString>
+
+class QApplication;
+class QWidget;
+
+// The one error box of the program: caption and message are source texts,
+// translated in the contexts "ideweave Caption" and "ideweave Message".
+void showError(QWidget *parent, QApplication *application, const char *caption, const char *message);
+
+// A box whose texts need no translation (the program's environment is wrong).
+void showWarning(const QString &caption, const QString &text);
+
+void setQuietMode(bool quiet);
+bool quietMode();
+// Whether any box has been shown (or, quietly, reported) in this run.
+bool problemReported();

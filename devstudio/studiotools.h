@@ -1,0 +1,13 @@
+// The Tools menu actions: appending the product's two entries, and taking one
+// entry out again.
+#pragma once
+
+class QApplication;
+
+// Appends the viewer and options entries behind the menu's entries; refuses with
+// a message box (and changes nothing) when the menu cannot be read or lacks room.
+bool addStudioTools(QApplication *application);
+
+// Removes the first entry whose program path contains pattern and closes the gap.
+// Silent: it shows and returns nothing.
+void removeStudioTool(const char *pattern);

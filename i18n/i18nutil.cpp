@@ -1,0 +1,45 @@
+#include "i18nutil.h"
+
+#include "app/report.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+#include <QTranslator>
+
+#include <cstdlib>
+
+namespace {
+
+[[noreturn]] void failSetUp(const QString &text)
+{
+    showWarning(QStringLiteral("Warning"), text);
+    std::exit(-1);
+}
+
+} // namespace
+
+QString catalogueDirectory(const QString &productDirectory)
+{
+    return productDirectory + QDir::separator() + QStringLiteral("lib") + QDir::separator() + QStringLiteral("locale");
+}
+
+void loadTranslations(QApplication *application, const QStringList &prefixes)
+{
+    const QString productDirectory = QString::fromLocal8Bit(qgetenv("TINDRALDIR"));
+    if (productDirectory.isEmpty())
+        failSetUp(QStringLiteral("Fatal Error: please setup TINDRALDIR environment variable.\n"));
+    const QFileInfo directory(catalogueDirectory(productDirectory));
+    if (!directory.isDir())
+        failSetUp(QStringLiteral("Fatal Error: directory doesn't exist '%1'\n").arg(directory.filePath(), 0));
+    const QString locale = QLocale::system().name();
+    for (const QString &prefix : prefixes) {
+        // Translators live as long as the process; one that found no catalogue is dropped.
+        auto *translator = new QTranslator;
+        if (translator->load(prefix + locale, directory.filePath()))
+            application->installTranslator(translator);
+        else
+            delete translator;
+    }
+}
