@@ -45,11 +45,7 @@ int main(int argc, char **argv)
     const QStringList prefixes{QStringLiteral("ideweave_")};
     loadTranslations(application, prefixes);
 
-    auto *window = new PluginInstall(application,
-                                     application->translate("ideweave Caption", "Tindral for VisualC++ 6.0 Installation"),
-                                     QStringLiteral("Text"), QMessageBox::Information, 1, 0, 0, nullptr, nullptr, true,
-                                     Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
-    window->setMinimumSize(300, 100);
+    PluginInstall *window = createStatusWindow(application);
 
     const Mode mode = modeFromArguments(argc, argv);
     if (mode != ModeNone && !registryGate())

@@ -2,6 +2,9 @@
 
 #include "report.h"
 
+#include <QApplication>
+#include <QEvent>
+
 namespace {
 
 QMessageBox::StandardButtons buttonFromCode(int code)
@@ -26,6 +29,30 @@ QMessageBox::Icon iconFromCode(int code)
     return code >= QMessageBox::NoIcon && code <= QMessageBox::Question ? QMessageBox::Icon(code) : QMessageBox::NoIcon;
 }
 
+// A message box fixes its size to fit its text each time it is shown or its text
+// changes, which would undo a minimum size; this puts the minimum back.
+class MinimumSizeGuard : public QObject {
+public:
+    MinimumSizeGuard(QWidget *widget, QSize minimum) : QObject(widget), m_minimum(minimum)
+    {
+        widget->setMinimumSize(minimum);
+        widget->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *widget = static_cast<QWidget *>(watched);
+        if (event->type() == QEvent::Resize &&
+            (widget->width() < m_minimum.width() || widget->height() < m_minimum.height()))
+            widget->setFixedSize(widget->size().expandedTo(m_minimum));
+        return false;
+    }
+
+private:
+    QSize m_minimum;
+};
+
 } // namespace
 
 PluginInstall::PluginInstall(QApplication *application, const QString &caption, const QString &text, int icon,
@@ -41,3 +68,14 @@ PluginInstall::PluginInstall(QApplication *application, const QString &caption, 
 }
 
 void PluginInstall::reportError(const char *message) { showError(parentWidget, application, "Error", message); }
+
+PluginInstall *createStatusWindow(QApplication *application)
+{
+    // Qt::MSWindowsFixedSizeDialogHint with Qt::Dialog is the message box's own border style.
+    auto *window = new PluginInstall(application,
+                                     application->translate("ideweave Caption", "Tindral for VisualC++ 6.0 Installation"),
+                                     QStringLiteral("Text"), QMessageBox::Information, 1, 0, 0, nullptr, nullptr, true,
+                                     Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+    new MinimumSizeGuard(window, QSize(300, 100));
+    return window;
+}

@@ -32,5 +32,8 @@ private:
     void reportError(const char *message);
 };
 
+// The status window as the program shows it, before its text is set.
+PluginInstall *createStatusWindow(QApplication *application);
+
 // Whether the registry's changes of the last runMode could not be saved.
 bool registrySaveFailed();

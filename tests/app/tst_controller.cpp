@@ -1,0 +1,224 @@
+// The controller end to end on real hive files: the decision table, the marker,
+// the status window and the boxes the user sees along the way.
+#include "../apptest.h"
+#include "app/plugininstall.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+
+const QByteArray userPathDirs = "C:\\VC98\\BIN;C:\\WINDOWS";
+const QByteArray markerLine = "\"ACTIVATION\"=hex:00\n";
+const QByteArray keptPathDirs = "C:\\Kept\\BIN";
+
+QApplication *application() { return static_cast<QApplication *>(QCoreApplication::instance()); }
+
+QByteArray devStudioHive(bool markerPresent)
+{
+    QByteArray text = hiveHeader;
+    if (markerPresent)
+        text += optionsSection(markerLine + "\"Restore Path\"=\"" + escapedForHive(keptPathDirs) + "\"\n");
+    return text + directoriesSection(userPathDirs) + toolsSection(5);
+}
+
+struct Run {
+    bool result;
+    QString text;
+    QStringList boxes;
+};
+
+Run runProgram(Mode mode)
+{
+    std::unique_ptr<PluginInstall> window(createStatusWindow(application()));
+    BoxWatcher watcher;
+    const bool result = window->runMode(mode);
+    return {result, window->text(), watcher.texts()};
+}
+
+bool markerIn(const QByteArray &hive) { return keyValues(hive, optionsKeyName).contains(QStringLiteral("ACTIVATION")); }
+
+} // namespace
+
+class ControllerTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { qputenv("TINDRALDIR", "C:\\Prod"); }
+    void decisionTable_data();
+    void decisionTable();
+    void foreignMarker_data();
+    void foreignMarker();
+    void installTwiceChangesNothing();
+    void installWithoutDevStudioStillWritesMarker();
+    void installWithFullMenuStillWritesMarkerAndPath();
+    void optionsKeyThatCannotBeCreated();
+    void failedSaveShowsNoOutcome();
+    void statusWindowAsShown();
+};
+
+void ControllerTest::decisionTable_data()
+{
+    QTest::addColumn<bool>("markerBefore");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("result");
+    QTest::addColumn<bool>("markerAfter");
+    QTest::addColumn<bool>("changed");
+
+    const QString installed = QStringLiteral("Corvessa Brackwater Tindral options installed");
+    const QString notInstalled = QStringLiteral("Corvessa Brackwater Tindral options is not installed");
+    const QString uninstalled = QStringLiteral("Corvessa Brackwater Tindral options uninstalled");
+    const QString already = QStringLiteral("Corvessa Brackwater Tindral options is already installed");
+    const QString usage =
+        QStringLiteral("Corvessa Brackwater Tindral options usage : ideweave.exe -install | -uninstall");
+    QTest::newRow("absent, install") << false << int(ModeInstall) << installed << true << true << true;
+    QTest::newRow("absent, uninstall") << false << int(ModeUninstall) << notInstalled << true << false << false;
+    QTest::newRow("absent, none") << false << int(ModeNone) << usage << false << false << false;
+    QTest::newRow("present, uninstall") << true << int(ModeUninstall) << uninstalled << true << false << true;
+    QTest::newRow("present, install") << true << int(ModeInstall) << already << true << true << false;
+    QTest::newRow("present, none") << true << int(ModeNone) << usage << false << true << false;
+}
+
+void ControllerTest::decisionTable()
+{
+    QFETCH(bool, markerBefore);
+    QFETCH(int, mode);
+    QFETCH(QString, text);
+    QFETCH(bool, result);
+    QFETCH(bool, markerAfter);
+    QFETCH(bool, changed);
+    HiveFixture hive(devStudioHive(markerBefore));
+    const QByteArray before = hive.text();
+    const Run run = runProgram(Mode(mode));
+    QCOMPARE(run.text, text);
+    QCOMPARE(run.result, result);
+    QCOMPARE(run.boxes, QStringList());
+    const QByteArray after = hive.text();
+    QCOMPARE(markerIn(after), markerAfter);
+    QCOMPARE(after != before, changed);
+    if (markerAfter && changed) {
+        // The marker is one byte 0x00 of type REG_BINARY.
+        const StoredValue marker = keyValues(after, optionsKeyName).value(QStringLiteral("ACTIVATION"));
+        QCOMPARE(marker.type, uint(REG_BINARY));
+        QCOMPARE(marker.data, QByteArray(1, '\0'));
+        QCOMPARE(keyValues(after, toolsKeyName).value(QStringLiteral("NumTools")), numberValue(7));
+    }
+    if (Mode(mode) == ModeUninstall && markerBefore)
+        QCOMPARE(keyValues(after, directoriesKeyName).value(QStringLiteral("Path Dirs")), textValue(keptPathDirs));
+}
+
+void ControllerTest::foreignMarker_data()
+{
+    QTest::addColumn<QByteArray>("markerValue");
+    QTest::addColumn<bool>("present");
+    const QByteArray bytes25 = QByteArray("00,").repeated(24) + "00";
+    QTest::newRow("25 bytes") << QByteArray("hex:" + bytes25) << true;
+    QTest::newRow("26 bytes") << QByteArray("hex:" + bytes25 + ",00") << false;
+    QTest::newRow("a string") << QByteArray("\"yes\"") << true;
+    QTest::newRow("a number") << QByteArray("dword:00000001") << true;
+    QTest::newRow("empty") << QByteArray("hex:") << true;
+}
+
+void ControllerTest::foreignMarker()
+{
+    QFETCH(QByteArray, markerValue);
+    QFETCH(bool, present);
+    HiveFixture hive(hiveHeader + optionsSection("\"ACTIVATION\"=" + markerValue + "\n") +
+                     directoriesSection(userPathDirs) + toolsSection(1));
+    const Run run = runProgram(ModeInstall);
+    QCOMPARE(run.text, present ? QStringLiteral("Corvessa Brackwater Tindral options is already installed")
+                               : QStringLiteral("Corvessa Brackwater Tindral options installed"));
+}
+
+void ControllerTest::installTwiceChangesNothing()
+{
+    HiveFixture hive(devStudioHive(false));
+    QCOMPARE(runProgram(ModeInstall).text, QStringLiteral("Corvessa Brackwater Tindral options installed"));
+    const QByteArray installed = hive.text();
+    QCOMPARE(runProgram(ModeInstall).text, QStringLiteral("Corvessa Brackwater Tindral options is already installed"));
+    QCOMPARE(hive.text(), installed);
+}
+
+void ControllerTest::installWithoutDevStudioStillWritesMarker()
+{
+    HiveFixture hive;
+    const Run run = runProgram(ModeInstall);
+    QCOMPARE(run.boxes, QStringList({QStringLiteral("Info: Corvessa Brackwater Tindral Error #1"),
+                                     QStringLiteral("Error: Unable to open key for Visual")}));
+    QCOMPARE(run.text, QStringLiteral("Corvessa Brackwater Tindral options installed"));
+    QVERIFY(markerIn(hive.text()));
+    QVERIFY(keyValues(hive.text(), toolsKeyName).isEmpty());
+}
+
+void ControllerTest::installWithFullMenuStillWritesMarkerAndPath()
+{
+    HiveFixture hive(hiveHeader + directoriesSection(userPathDirs) + toolsSection(15));
+    const Run run = runProgram(ModeInstall);
+    QCOMPARE(run.boxes, QStringList(QStringLiteral(
+                            "Info: TOO MANY TOOLS INSTALLED. \n Free at least two spaces in the tools menu bar.")));
+    QCOMPARE(run.text, QStringLiteral("Corvessa Brackwater Tindral options installed"));
+    QVERIFY(markerIn(hive.text()));
+    QVERIFY(keyValues(hive.text(), directoriesKeyName).value(QStringLiteral("Path Dirs")).data.startsWith("C:\\Prod\\"));
+    QCOMPARE(keyValues(hive.text(), toolsKeyName).value(QStringLiteral("NumTools")), numberValue(15));
+}
+
+void ControllerTest::optionsKeyThatCannotBeCreated()
+{
+    HiveFixture hive(hiveHeader + directoriesSection(userPathDirs) + toolsSection(2));
+    winregInjectFault("RegCreateKeyExA", OptionsKey, ERROR_ACCESS_DENIED);
+    const Run run = runProgram(ModeInstall);
+    QCOMPARE(run.boxes, QStringList(QStringLiteral("Error: Failed to modify Razazadu registry")));
+    QCOMPARE(run.text, QStringLiteral("Corvessa Brackwater Tindral options installed"));
+    // The search path is left alone when its old value cannot be kept.
+    QCOMPARE(keyValues(hive.text(), directoriesKeyName).value(QStringLiteral("Path Dirs")), textValue(userPathDirs));
+    QVERIFY(!markerIn(hive.text()));
+    winregClearFaults();
+    // With no marker, the next install runs the whole sequence again.
+    QCOMPARE(runProgram(ModeInstall).boxes, QStringList());
+    QVERIFY(markerIn(hive.text()));
+    QCOMPARE(keyValues(hive.text(), toolsKeyName).value(QStringLiteral("NumTools")), numberValue(6));
+}
+
+void ControllerTest::failedSaveShowsNoOutcome()
+{
+    HiveFixture hive(devStudioHive(false));
+    const QByteArray before = hive.text();
+    winregInjectFault("RegFlushKey", nullptr, ERROR_WRITE_FAULT);
+    const Run run = runProgram(ModeInstall);
+    winregClearFaults();
+    QVERIFY(registrySaveFailed());
+    QCOMPARE(run.boxes.size(), 1);
+    QVERIFY2(run.boxes.first().startsWith(QStringLiteral("Error: Cannot save the registry '%1': ").arg(hive.hivePath())),
+             qPrintable(run.boxes.first()));
+    QCOMPARE(run.text, QStringLiteral("Text"));
+    QCOMPARE(hive.text(), before);
+}
+
+void ControllerTest::statusWindowAsShown()
+{
+    HiveFixture hive(devStudioHive(false));
+    std::unique_ptr<PluginInstall> window(createStatusWindow(application()));
+    QCOMPARE(window->windowTitle(), QStringLiteral("Tindral for VisualC++ 6.0 Installation"));
+    QCOMPARE(window->icon(), QMessageBox::Information);
+    QCOMPARE(window->buttons().size(), 1);
+    QCOMPARE(window->standardButton(window->buttons().first()), QMessageBox::Ok);
+    QVERIFY(window->isModal());
+    QCOMPARE(window->parentWidget, static_cast<QWidget *>(nullptr));
+    QCOMPARE(window->application, application());
+    window->runMode(ModeInstall);
+    QCOMPARE(window->text(), QStringLiteral("Corvessa Brackwater Tindral options installed"));
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QVERIFY(window->width() >= 300 && window->height() >= 100);
+    window->resize(10, 10);
+    QVERIFY(window->width() >= 300 && window->height() >= 100);
+    QSignalSpy finished(window.get(), &QDialog::finished);
+    window->buttons().first()->click();
+    QCOMPARE(finished.size(), 1);
+    QVERIFY(!window->isVisible());
+}
+
+QTEST_MAIN(ControllerTest)
+#include "tst_controller.moc"
