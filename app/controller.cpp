@@ -97,7 +97,10 @@ bool PluginInstall::runMode(Mode mode)
         outcome = notInstalledText;
     }
     closeKey(optionsKey);
-    saveFailed = !saveRegistry();
+    // The usage text changes nothing, and needs no usable registry.
+    if (mode == ModeNone)
+        registryRelease();
+    saveFailed = mode != ModeNone && !saveRegistry();
     if (!saveFailed)
         setText(application->translate("ideweave Message", outcome));
     return mode != ModeNone;

@@ -67,6 +67,7 @@ bool registryUsable() { return true; }
 std::string registryLocation() { return "HKEY_CURRENT_USER"; }
 std::string registryProblem() { return std::string(); }
 bool registrySave() { return RegFlushKey(HKEY_CURRENT_USER) == ERROR_SUCCESS; }
+void registryRelease() {}
 
 #else
 
@@ -74,5 +75,6 @@ bool registryUsable() { return winregOpenHive() == ERROR_SUCCESS; }
 std::string registryLocation() { return winregHivePath(); }
 std::string registryProblem() { return winregProblem(); }
 bool registrySave() { return RegFlushKey(HKEY_CURRENT_USER) == ERROR_SUCCESS; }
+void registryRelease() { winregRelease(); }
 
 #endif

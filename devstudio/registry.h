@@ -42,3 +42,5 @@ std::string registryLocation();
 std::string registryProblem();
 // Makes the run's changes permanent and ends its hold on the registry.
 bool registrySave();
+// Ends the run's hold on the registry without saving anything.
+void registryRelease();

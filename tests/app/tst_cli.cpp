@@ -1,0 +1,234 @@
+// The built program as an installer runs it: quiet mode's output and exit
+// statuses, with no display, and the gates that stop a run before it changes anything.
+#include "../apptest.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QtTest>
+
+namespace {
+
+struct Result {
+    int exitCode;
+    QString out;
+    QString err;
+};
+
+const QByteArray devStudioHive = hiveHeader + directoriesSection("C:\\VC98\\BIN") + toolsSection(3);
+
+class Product {
+public:
+    Product()
+    {
+        QDir().mkpath(m_dir.filePath(QStringLiteral("lib/locale")));
+        QFile::copy(QStringLiteral(IDEWEAVE_GERMAN_CATALOGUE), m_dir.filePath(QStringLiteral("lib/locale/ideweave_de.qm")));
+    }
+    QString path() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Runs the program with no display; env entries with an empty value are removed.
+Result run(const QStringList &arguments, const QMap<QString, QString> &env)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "LC_ALL", "LANG", "LANGUAGE"})
+        environment.remove(QString::fromLatin1(name));
+    environment.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+    for (auto it = env.begin(); it != env.end(); ++it) {
+        if (it.value().isNull())
+            environment.remove(it.key());
+        else
+            environment.insert(it.key(), it.value());
+    }
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(IDEWEAVE_PROGRAM), arguments);
+    process.waitForFinished(30000);
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+} // namespace
+
+class CommandLineTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void quietRuns_data();
+    void quietRuns();
+    void quietInstallThenUninstall();
+    void translationGate_data();
+    void translationGate();
+    void registryGate_data();
+    void registryGate();
+    void lockHeldTooLong();
+    void failedSaveWritesNothing();
+    void translatedQuietOutput();
+};
+
+void CommandLineTest::quietRuns_data()
+{
+    QTest::addColumn<QByteArray>("hive");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+
+    QTest::newRow("install") << devStudioHive << QStringList{QStringLiteral("-install"), QStringLiteral("-quiet")} << 0
+                             << QStringLiteral("Corvessa Brackwater Tindral options installed\n") << QString();
+    QTest::newRow("/quiet first") << devStudioHive << QStringList{QStringLiteral("/quiet"), QStringLiteral("-install")}
+                                  << 0 << QStringLiteral("Corvessa Brackwater Tindral options installed\n") << QString();
+    QTest::newRow("uninstall, not installed")
+        << devStudioHive << QStringList{QStringLiteral("-uninstall"), QStringLiteral("-quiet")} << 0
+        << QStringLiteral("Corvessa Brackwater Tindral options is not installed\n") << QString();
+    QTest::newRow("usage") << devStudioHive << QStringList{QStringLiteral("-quiet")} << 2
+                           << QStringLiteral(
+                                  "Corvessa Brackwater Tindral options usage : ideweave.exe -install | -uninstall\n")
+                           << QString();
+    QTest::newRow("no Developer Studio")
+        << hiveHeader << QStringList{QStringLiteral("-install"), QStringLiteral("-quiet")} << 1
+        << QStringLiteral("Corvessa Brackwater Tindral options installed\n")
+        << QStringLiteral("Info: Corvessa Brackwater Tindral Error #1\nError: Unable to open key for Visual\n");
+    QTest::newRow("menu full") << hiveHeader + directoriesSection("C:\\VC98") + toolsSection(16)
+                               << QStringList{QStringLiteral("-quiet"), QStringLiteral("-install")} << 1
+                               << QStringLiteral("Corvessa Brackwater Tindral options installed\n")
+                               << QStringLiteral("Info: TOO MANY TOOLS INSTALLED. \n Free at least two spaces in the "
+                                                 "tools menu bar.\n");
+}
+
+void CommandLineTest::quietRuns()
+{
+    QFETCH(QByteArray, hive);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    HiveFixture fixture(hive);
+    Product product;
+    const Result result = run(arguments, {{QStringLiteral("TINDRALDIR"), product.path()}});
+    QCOMPARE(result.err, err);
+    QCOMPARE(result.out, out);
+    QCOMPARE(result.exitCode, exitCode);
+}
+
+void CommandLineTest::quietInstallThenUninstall()
+{
+    HiveFixture fixture(devStudioHive);
+    Product product;
+    const QByteArray before = fixture.text();
+    const QMap<QString, QString> env{{QStringLiteral("TINDRALDIR"), product.path()}};
+    QCOMPARE(run({QStringLiteral("-install"), QStringLiteral("-quiet")}, env).exitCode, 0);
+    QVERIFY(keyValues(fixture.text(), optionsKeyName).contains(QStringLiteral("ACTIVATION")));
+    const Result again = run({QStringLiteral("-install"), QStringLiteral("-quiet")}, env);
+    QCOMPARE(again.out, QStringLiteral("Corvessa Brackwater Tindral options is already installed\n"));
+    const Result removed = run({QStringLiteral("-uninstall"), QStringLiteral("-quiet")}, env);
+    QCOMPARE(removed.out, QStringLiteral("Corvessa Brackwater Tindral options uninstalled\n"));
+    QCOMPARE(removed.exitCode, 0);
+    QVERIFY(!keyValues(fixture.text(), optionsKeyName).contains(QStringLiteral("ACTIVATION")));
+    QCOMPARE(keyValues(fixture.text(), toolsKeyName), keyValues(before, toolsKeyName));
+    QCOMPARE(keyValues(fixture.text(), directoriesKeyName), keyValues(before, directoriesKeyName));
+}
+
+void CommandLineTest::translationGate_data()
+{
+    QTest::addColumn<QString>("productDirectory");
+    QTest::addColumn<QString>("err");
+    QTest::newRow("unset") << QString() << QStringLiteral("Warning: Fatal Error: please setup TINDRALDIR environment variable.\n");
+    QTest::newRow("empty") << QStringLiteral("") << QStringLiteral("Warning: Fatal Error: please setup TINDRALDIR environment variable.\n");
+    QTest::newRow("no catalogue directory") << QStringLiteral("/nonexistent/tindral")
+                                            << QStringLiteral("Warning: Fatal Error: directory doesn't exist "
+                                                              "'/nonexistent/tindral/lib/locale'\n");
+}
+
+void CommandLineTest::translationGate()
+{
+    QFETCH(QString, productDirectory);
+    QFETCH(QString, err);
+    HiveFixture fixture(devStudioHive);
+    const Result result = run({QStringLiteral("-install"), QStringLiteral("-quiet")},
+                              {{QStringLiteral("TINDRALDIR"), productDirectory}});
+    QCOMPARE(result.exitCode, 255);
+    QCOMPARE(result.err, err);
+    QCOMPARE(result.out, QString());
+    QCOMPARE(fixture.text(), devStudioHive);
+}
+
+void CommandLineTest::registryGate_data()
+{
+    QTest::addColumn<QString>("prefixPart");
+    QTest::addColumn<QByteArray>("hive");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("no prefix") << QStringLiteral("/missing") << devStudioHive
+                               << QStringLiteral("the Wine prefix %1/missing does not exist");
+    QTest::newRow("malformed hive") << QString() << QByteArray(hiveHeader + "\n[Software] 1\n\"x\"=bad\n")
+                                    << QStringLiteral("line 7: unknown value type");
+}
+
+void CommandLineTest::registryGate()
+{
+    QFETCH(QString, prefixPart);
+    QFETCH(QByteArray, hive);
+    QFETCH(QString, reason);
+    HiveFixture fixture(hive);
+    Product product;
+    const QString prefix = fixture.prefix() + prefixPart;
+    const QMap<QString, QString> env{{QStringLiteral("TINDRALDIR"), product.path()},
+                                     {QStringLiteral("WINEPREFIX"), prefix}};
+    const Result result = run({QStringLiteral("-uninstall"), QStringLiteral("-quiet")}, env);
+    QCOMPARE(result.exitCode, 255);
+    QCOMPARE(result.err, QStringLiteral("Warning: Cannot use the registry '%1/user.reg': %2\n")
+                             .arg(prefix, reason.arg(fixture.prefix())));
+    QCOMPARE(result.out, QString());
+    QCOMPARE(fixture.text(), hive);
+    // The usage text needs no registry.
+    QCOMPARE(run({QStringLiteral("-quiet")}, env).exitCode, 2);
+}
+
+void CommandLineTest::lockHeldTooLong()
+{
+    HiveFixture fixture(devStudioHive);
+    Product product;
+    QProcess holder;
+    holder.start(QStringLiteral("flock"), {fixture.prefix() + QStringLiteral("/.ideweave-lock"),
+                                           QStringLiteral("sleep"), QStringLiteral("15")});
+    QVERIFY(holder.waitForStarted());
+    QTest::qWait(300);
+    const Result result = run({QStringLiteral("-install"), QStringLiteral("-quiet")},
+                              {{QStringLiteral("TINDRALDIR"), product.path()}});
+    holder.kill();
+    holder.waitForFinished();
+    QCOMPARE(result.exitCode, 255);
+    QVERIFY2(result.err.contains(QStringLiteral("for 10 seconds")), qPrintable(result.err));
+    QCOMPARE(fixture.text(), devStudioHive);
+}
+
+void CommandLineTest::failedSaveWritesNothing()
+{
+    HiveFixture fixture(devStudioHive);
+    Product product;
+    QVERIFY(QDir().mkpath(fixture.hivePath() + QStringLiteral(".ideweave-new")));
+    const Result result = run({QStringLiteral("-install"), QStringLiteral("-quiet")},
+                              {{QStringLiteral("TINDRALDIR"), product.path()}});
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.out, QString());
+    QVERIFY2(result.err.startsWith(QStringLiteral("Error: Cannot save the registry '%1': ").arg(fixture.hivePath())),
+             qPrintable(result.err));
+    QCOMPARE(fixture.text(), devStudioHive);
+}
+
+void CommandLineTest::translatedQuietOutput()
+{
+    HiveFixture fixture(hiveHeader);
+    Product product;
+    const Result result = run({QStringLiteral("-install"), QStringLiteral("-quiet")},
+                              {{QStringLiteral("TINDRALDIR"), product.path()}, {QStringLiteral("LANG"), QStringLiteral("de_DE.UTF-8")}});
+    QCOMPARE(result.out, QStringLiteral("Corvessa Brackwater Tindral: Optionen installiert\n"));
+    QCOMPARE(result.err, QStringLiteral("Hinweis: Corvessa Brackwater Tindral Fehler #1\n"
+                                        "Fehler: Der Schlüssel von Visual C++ lässt sich nicht öffnen\n"));
+    QCOMPARE(result.exitCode, 1);
+}
+
+QTEST_GUILESS_MAIN(CommandLineTest)
+#include "tst_cli.moc"
