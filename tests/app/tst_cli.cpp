@@ -66,6 +66,7 @@ private slots:
     void lockHeldTooLong();
     void failedSaveWritesNothing();
     void translatedQuietOutput();
+    void sampleInstallAndUninstall();
 };
 
 void CommandLineTest::quietRuns_data()
@@ -228,6 +229,30 @@ void CommandLineTest::translatedQuietOutput()
     QCOMPARE(result.err, QStringLiteral("Hinweis: Corvessa Brackwater Tindral Fehler #1\n"
                                         "Fehler: Der Schlüssel von Visual C++ lässt sich nicht öffnen\n"));
     QCOMPARE(result.exitCode, 1);
+}
+
+void CommandLineTest::sampleInstallAndUninstall()
+{
+    QFile sample(QStringLiteral(IDEWEAVE_SAMPLE_HIVE));
+    QVERIFY(sample.open(QIODevice::ReadOnly));
+    HiveFixture fixture(sample.readAll());
+    Product product;
+    const QByteArray before = fixture.text();
+    const QMap<QString, QString> env{{QStringLiteral("TINDRALDIR"), QStringLiteral("C:\\Tindral")}};
+    // The catalogue lookup needs a real directory; the registry gets TINDRALDIR as it is.
+    QVERIFY(QDir().mkpath(fixture.prefix() + QStringLiteral("/C:\\Tindral/lib/locale")));
+    QDir::setCurrent(fixture.prefix());
+    QCOMPARE(run({QStringLiteral("-install"), QStringLiteral("-quiet")}, env).exitCode, 0);
+    const auto tools = keyValues(fixture.text(), toolsKeyName);
+    QCOMPARE(tools.value(QStringLiteral("NumTools")), numberValue(7));
+    QCOMPARE(tools.value(QStringLiteral("PathName#5")), textValue("C:\\Tindral\\bin\\intel\\win32\\tindview.exe"));
+    QCOMPARE(tools.value(QStringLiteral("PathName#6")), textValue("C:\\Tindral\\bin\\intel\\win32\\tindopts.exe"));
+    const QByteArray oldPath = keyValues(before, directoriesKeyName).value(QStringLiteral("Path Dirs")).data;
+    QCOMPARE(keyValues(fixture.text(), directoriesKeyName).value(QStringLiteral("Path Dirs")).data,
+             "C:\\Tindral\\targets\\cvisual6\\cmd;C:\\Tindral\\bin\\intel\\win32;C:\\Common;" + oldPath);
+    QCOMPARE(run({QStringLiteral("-uninstall"), QStringLiteral("-quiet")}, env).exitCode, 0);
+    QCOMPARE(keyValues(fixture.text(), toolsKeyName), keyValues(before, toolsKeyName));
+    QCOMPARE(keyValues(fixture.text(), directoriesKeyName), keyValues(before, directoriesKeyName));
 }
 
 QTEST_GUILESS_MAIN(CommandLineTest)
