@@ -34,6 +34,18 @@ bool registryGate()
     return false;
 }
 
+// Installing writes product paths, which the registry must be able to name.
+bool productPathGate()
+{
+    const QByteArray productDirectory = qgetenv("TINDRALDIR");
+    std::string registryForm;
+    std::string problem;
+    if (registryFormOfPath(productDirectory.toStdString(), registryForm, problem))
+        return true;
+    showWarning(QStringLiteral("Warning"), QString::fromStdString(problem));
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -50,6 +62,10 @@ int main(int argc, char **argv)
     const Mode mode = modeFromArguments(argc, argv);
     if (mode != ModeNone && !registryGate())
         return -1;
+    if (mode == ModeInstall && !productPathGate()) {
+        registryRelease();
+        return -1;
+    }
     const bool understood = window->runMode(mode);
     if (registrySaveFailed())
         return 1;

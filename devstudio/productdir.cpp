@@ -1,12 +1,16 @@
 #include "productdir.h"
 
+#include "registry.h"
+
 #include <cstdio>
 #include <cstdlib>
 
 std::string productDirectoryForRegistry()
 {
     const char *directory = std::getenv("TINDRALDIR");
-    return directory ? directory : "";
+    std::string registryForm;
+    std::string problem; // the program does not install when there is no registry form
+    return directory && registryFormOfPath(directory, registryForm, problem) ? registryForm : std::string();
 }
 
 bool composeProductPath(char *buffer, size_t bufferSize, const char *format, const std::string &directory)

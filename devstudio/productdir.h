@@ -3,7 +3,8 @@
 
 #include <string>
 
-// TINDRALDIR, read from the environment each time; empty when it is unset.
+// TINDRALDIR, read from the environment each time, in the form the registry
+// names it (see registryFormOfPath); empty when it is unset.
 std::string productDirectoryForRegistry();
 
 // Fills format's "%s" with directory into a buffer of bufferSize bytes; false

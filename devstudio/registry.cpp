@@ -69,12 +69,42 @@ std::string registryProblem() { return std::string(); }
 bool registrySave() { return RegFlushKey(HKEY_CURRENT_USER) == ERROR_SUCCESS; }
 void registryRelease() {}
 
+bool registryFormOfPath(const std::string &localPath, std::string &registryPath, std::string &)
+{
+    registryPath = localPath;
+    return true;
+}
+
+std::string localFormOfPath(const std::string &path) { return path; }
+
 #else
+
+#include "winreg/hivefile.h"
+#include "winreg/wineprefix.h"
 
 bool registryUsable() { return winregOpenHive() == ERROR_SUCCESS; }
 std::string registryLocation() { return winregHivePath(); }
 std::string registryProblem() { return winregProblem(); }
 bool registrySave() { return RegFlushKey(HKEY_CURRENT_USER) == ERROR_SUCCESS; }
 void registryRelease() { winregRelease(); }
+
+bool registryFormOfPath(const std::string &localPath, std::string &registryPath, std::string &problem)
+{
+    // Windows programs under Wine need Windows paths; other forms are taken as they are.
+    if (localPath.empty() || localPath[0] != '/') {
+        registryPath = localPath;
+        return true;
+    }
+    const std::string prefix = winreg::locateHive().prefix;
+    if (winreg::windowsFormOfPath(prefix, localPath, registryPath))
+        return true;
+    problem = "No drive of the Wine prefix '" + prefix + "' leads to '" + localPath + "'";
+    return false;
+}
+
+std::string localFormOfPath(const std::string &path)
+{
+    return winreg::unixFormOfPath(winreg::locateHive().prefix, path);
+}
 
 #endif

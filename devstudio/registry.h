@@ -40,6 +40,13 @@ LONG writeNumber(HKEY key, const char *valueName, int32_t number);
 bool registryUsable();
 std::string registryLocation();
 std::string registryProblem();
+// The form in which the registry names a path of this machine: on Windows the
+// path itself; in a Wine prefix, an absolute Unix path becomes the Windows path
+// that Wine maps it to. False, with the reason, when there is no such form.
+bool registryFormOfPath(const std::string &localPath, std::string &registryPath, std::string &problem);
+// The path of this machine that a path as the registry names it stands for.
+std::string localFormOfPath(const std::string &path);
+
 // Makes the run's changes permanent and ends its hold on the registry.
 bool registrySave();
 // Ends the run's hold on the registry without saving anything.

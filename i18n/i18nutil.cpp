@@ -1,6 +1,7 @@
 #include "i18nutil.h"
 
 #include "app/report.h"
+#include "devstudio/registry.h"
 
 #include <QApplication>
 #include <QDir>
@@ -30,7 +31,9 @@ void loadTranslations(QApplication *application, const QStringList &prefixes)
     const QString productDirectory = QString::fromLocal8Bit(qgetenv("TINDRALDIR"));
     if (productDirectory.isEmpty())
         failSetUp(QStringLiteral("Fatal Error: please setup TINDRALDIR environment variable.\n"));
-    const QFileInfo directory(catalogueDirectory(productDirectory));
+    // A product directory named as the registry names it (a Windows drive path under Wine) is looked up where it lies.
+    const QString localDirectory = QString::fromStdString(localFormOfPath(productDirectory.toStdString()));
+    const QFileInfo directory(catalogueDirectory(localDirectory));
     if (!directory.isDir())
         failSetUp(QStringLiteral("Fatal Error: directory doesn't exist '%1'\n").arg(directory.filePath(), 0));
     const QString locale = QLocale::system().name();

@@ -13,7 +13,8 @@ inline const QByteArray hiveHeader = "WINE REGISTRY Version 2\n"
 
 class HiveFixture {
 public:
-    // Makes the prefix the one that WINEPREFIX names and writes the hive.
+    // Makes the prefix the one that WINEPREFIX names and writes the hive; its
+    // drives are those of a new prefix, C: on drive_c and Z: on the root.
     explicit HiveFixture(const QByteArray &hiveText = hiveHeader);
     QString prefix() const { return m_dir.path(); }
     QString hivePath() const { return m_dir.filePath(QStringLiteral("user.reg")); }

@@ -3,6 +3,7 @@
 #include "hive.h"
 #include "hivefile.h"
 #include "unicode.h"
+#include "wineprefix.h"
 
 #include <chrono>
 #include <unistd.h>
@@ -44,6 +45,13 @@ Store &store()
     return instance;
 }
 
+// Wine holds the registry in memory while it runs and would overwrite our edit.
+std::string wineRunningProblem(const std::string &prefix)
+{
+    return "Wine is running for the prefix " + prefix +
+           ": close the programs running under Wine, or run 'wineserver -k', and try again";
+}
+
 bool fileExists(const std::string &path) { return ::access(path.c_str(), F_OK) == 0; }
 
 LONG loadFailure(Store &s, LONG status, std::string problem)
@@ -68,6 +76,8 @@ LONG ensureLoaded()
         return loadFailure(s, ERROR_FILE_NOT_FOUND, "the Wine prefix " + s.location.prefix + " does not exist");
     if (!fileExists(s.location.hivePath))
         return loadFailure(s, ERROR_FILE_NOT_FOUND, "the Wine prefix has no user.reg");
+    if (wineserverRunning(s.location.prefix))
+        return loadFailure(s, ERROR_LOCK_VIOLATION, wineRunningProblem(s.location.prefix));
     std::string problem;
     if (!s.lock.acquire(s.location.prefix, lockTimeoutSeconds, problem))
         return loadFailure(s, ERROR_LOCK_VIOLATION, problem);
@@ -194,6 +204,10 @@ LONG saveHive()
     if (!currentStamp(s.location.hivePath, now, problem)) {
         s.problem = problem;
         return ERROR_WRITE_FAULT;
+    }
+    if (wineserverRunning(s.location.prefix)) {
+        s.problem = wineRunningProblem(s.location.prefix);
+        return ERROR_LOCK_VIOLATION;
     }
     if (!(now == s.stamp)) {
         s.problem = "the file was changed by another program since it was read";

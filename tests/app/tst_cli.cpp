@@ -66,7 +66,10 @@ private slots:
     void lockHeldTooLong();
     void failedSaveWritesNothing();
     void translatedQuietOutput();
+    void sampleInstallAndUninstall_data();
     void sampleInstallAndUninstall();
+    void noDriveLeadsToTheProduct();
+    void catalogueLookedUpThroughTheDrive();
 };
 
 void CommandLineTest::quietRuns_data()
@@ -231,28 +234,64 @@ void CommandLineTest::translatedQuietOutput()
     QCOMPARE(result.exitCode, 1);
 }
 
+void CommandLineTest::sampleInstallAndUninstall_data()
+{
+    QTest::addColumn<bool>("unixForm");
+    QTest::newRow("TINDRALDIR as a Unix path") << true;
+    QTest::newRow("TINDRALDIR as a Windows path") << false;
+}
+
 void CommandLineTest::sampleInstallAndUninstall()
 {
+    QFETCH(bool, unixForm);
     QFile sample(QStringLiteral(IDEWEAVE_SAMPLE_HIVE));
     QVERIFY(sample.open(QIODevice::ReadOnly));
     HiveFixture fixture(sample.readAll());
-    Product product;
+    QVERIFY(QDir().mkpath(fixture.prefix() + QStringLiteral("/drive_c/Tindral/lib/locale")));
     const QByteArray before = fixture.text();
-    const QMap<QString, QString> env{{QStringLiteral("TINDRALDIR"), QStringLiteral("C:\\Tindral")}};
-    // The catalogue lookup needs a real directory; the registry gets TINDRALDIR as it is.
-    QVERIFY(QDir().mkpath(fixture.prefix() + QStringLiteral("/C:\\Tindral/lib/locale")));
-    QDir::setCurrent(fixture.prefix());
+    // Either way the registry names the product C:\Tindral, as Windows programs under Wine need.
+    const QString productDirectory =
+        unixForm ? fixture.prefix() + QStringLiteral("/drive_c/Tindral") : QStringLiteral("C:\\TINDRAL");
+    const QByteArray registryForm = unixForm ? "C:\\Tindral" : "C:\\TINDRAL";
+    const QMap<QString, QString> env{{QStringLiteral("TINDRALDIR"), productDirectory}};
     QCOMPARE(run({QStringLiteral("-install"), QStringLiteral("-quiet")}, env).exitCode, 0);
     const auto tools = keyValues(fixture.text(), toolsKeyName);
     QCOMPARE(tools.value(QStringLiteral("NumTools")), numberValue(7));
-    QCOMPARE(tools.value(QStringLiteral("PathName#5")), textValue("C:\\Tindral\\bin\\intel\\win32\\tindview.exe"));
-    QCOMPARE(tools.value(QStringLiteral("PathName#6")), textValue("C:\\Tindral\\bin\\intel\\win32\\tindopts.exe"));
+    QCOMPARE(tools.value(QStringLiteral("PathName#5")), textValue(registryForm + "\\bin\\intel\\win32\\tindview.exe"));
+    QCOMPARE(tools.value(QStringLiteral("PathName#6")), textValue(registryForm + "\\bin\\intel\\win32\\tindopts.exe"));
     const QByteArray oldPath = keyValues(before, directoriesKeyName).value(QStringLiteral("Path Dirs")).data;
     QCOMPARE(keyValues(fixture.text(), directoriesKeyName).value(QStringLiteral("Path Dirs")).data,
-             "C:\\Tindral\\targets\\cvisual6\\cmd;C:\\Tindral\\bin\\intel\\win32;C:\\Common;" + oldPath);
+             registryForm + "\\targets\\cvisual6\\cmd;" + registryForm + "\\bin\\intel\\win32;C:\\Common;" + oldPath);
     QCOMPARE(run({QStringLiteral("-uninstall"), QStringLiteral("-quiet")}, env).exitCode, 0);
     QCOMPARE(keyValues(fixture.text(), toolsKeyName), keyValues(before, toolsKeyName));
     QCOMPARE(keyValues(fixture.text(), directoriesKeyName), keyValues(before, directoriesKeyName));
+}
+
+void CommandLineTest::noDriveLeadsToTheProduct()
+{
+    HiveFixture fixture(devStudioHive);
+    Product product;
+    QVERIFY(QDir(fixture.prefix() + QStringLiteral("/dosdevices")).removeRecursively());
+    const QMap<QString, QString> env{{QStringLiteral("TINDRALDIR"), product.path()}};
+    const Result result = run({QStringLiteral("-install"), QStringLiteral("-quiet")}, env);
+    QCOMPARE(result.exitCode, 255);
+    QCOMPARE(result.err, QStringLiteral("Warning: No drive of the Wine prefix '%1' leads to '%2'\n")
+                             .arg(fixture.prefix(), product.path()));
+    QCOMPARE(fixture.text(), devStudioHive);
+    // Uninstalling needs no product path.
+    const Result uninstalled = run({QStringLiteral("-uninstall"), QStringLiteral("-quiet")}, env);
+    QCOMPARE(uninstalled.exitCode, 0);
+    QCOMPARE(uninstalled.out, QStringLiteral("Corvessa Brackwater Tindral options is not installed\n"));
+}
+
+void CommandLineTest::catalogueLookedUpThroughTheDrive()
+{
+    HiveFixture fixture(devStudioHive);
+    const Result result = run({QStringLiteral("-install"), QStringLiteral("-quiet")},
+                              {{QStringLiteral("TINDRALDIR"), QStringLiteral("C:\\Missing\\")}});
+    QCOMPARE(result.exitCode, 255);
+    QCOMPARE(result.err, QStringLiteral("Warning: Fatal Error: directory doesn't exist '%1/dosdevices/c:/Missing//lib/locale'\n")
+                             .arg(fixture.prefix()));
 }
 
 QTEST_GUILESS_MAIN(CommandLineTest)

@@ -3,6 +3,8 @@
 //   regtool set KEY NAME TYPE DATA   TYPE: sz, expand, multi (DATA's "|" become NULs),
 //                                    dword (decimal), binary (hex digits)
 //   regtool get KEY NAME             prints the type number and the bytes in hex
+//   regtool windows-path PATH        the registry form of a path (as winepath -w)
+//   regtool unix-path PATH           the local form of a path (as winepath -u)
 #include "devstudio/registry.h"
 
 #include <cstdio>
@@ -86,8 +88,24 @@ int getValue(const char *keyPath, const char *name)
 
 } // namespace
 
+int printPath(bool toRegistry, const char *path)
+{
+    std::string converted;
+    std::string problem;
+    if (!toRegistry)
+        converted = localFormOfPath(path);
+    else if (!registryFormOfPath(path, converted, problem)) {
+        std::fprintf(stderr, "regtool: %s\n", problem.c_str());
+        return 1;
+    }
+    std::printf("%s\n", converted.c_str());
+    return 0;
+}
+
 int main(int argc, char **argv)
 {
+    if (argc == 3 && (std::strcmp(argv[1], "windows-path") == 0 || std::strcmp(argv[1], "unix-path") == 0))
+        return printPath(std::strcmp(argv[1], "windows-path") == 0, argv[2]);
     if (argc == 6 && std::strcmp(argv[1], "set") == 0)
         return setValue(argv[2], argv[3], argv[4], argv[5]);
     if (argc == 4 && std::strcmp(argv[1], "get") == 0)
