@@ -11,7 +11,10 @@
 #include <QRegularExpression>
 #include <QtTest>
 
+#include <csignal>
+#include <fcntl.h>
 #include <sys/file.h>
+#include <sys/wait.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -69,6 +72,7 @@ private slots:
     void refusesSaveWhenFileChangedBehindIt();
     void waitsForAnotherRunsLock();
     void injectedFaultsFailChosenCalls();
+    void runningWineserverRefusedAtLoadAndSave();
 };
 
 void HiveStoreTest::readsEveryValueForm_data()
@@ -426,6 +430,88 @@ void HiveStoreTest::injectedFaultsFailChosenCalls()
     QCOMPARE(created, HKEY(nullptr));
     winregClearFaults();
     regClose(key);
+}
+
+namespace {
+
+// Plays a running wineserver for a prefix: a child process holds a write lock on
+// the lock file of the server directory, as Debian's Wine names it.
+class FakeWineserver {
+public:
+    explicit FakeWineserver(const QString &prefix)
+    {
+        struct stat info;
+        ::stat(prefix.toLocal8Bit().constData(), &info);
+        const QString name = QStringLiteral("ideweave-test-%1").arg(::getpid());
+        QFile nameFile(prefix + QStringLiteral("/wineserver"));
+        nameFile.open(QIODevice::WriteOnly);
+        nameFile.write(name.toLatin1());
+        m_directory = QStringLiteral("/tmp/") + name;
+        const QString serverDirectory = m_directory + QStringLiteral("/server-%1-%2")
+                                                          .arg(qulonglong(info.st_dev), 0, 16)
+                                                          .arg(qulonglong(info.st_ino), 0, 16);
+        QDir().mkpath(serverDirectory);
+        m_lockPath = (serverDirectory + QStringLiteral("/lock")).toLocal8Bit();
+    }
+    ~FakeWineserver()
+    {
+        stop();
+        QDir(m_directory).removeRecursively();
+    }
+    void start()
+    {
+        int ready[2];
+        if (::pipe(ready) != 0)
+            return;
+        m_child = ::fork();
+        if (m_child == 0) {
+            const int fd = ::open(m_lockPath.constData(), O_RDWR | O_CREAT, 0600);
+            struct flock lock = {};
+            lock.l_type = F_WRLCK;
+            lock.l_whence = SEEK_SET;
+            ::fcntl(fd, F_SETLKW, &lock);
+            (void)::write(ready[1], "x", 1);
+            ::pause();
+            ::_exit(0);
+        }
+        char byte;
+        (void)::read(ready[0], &byte, 1);
+        ::close(ready[0]);
+        ::close(ready[1]);
+    }
+    void stop()
+    {
+        if (m_child > 0) {
+            ::kill(m_child, SIGKILL);
+            ::waitpid(m_child, nullptr, 0);
+        }
+        m_child = -1;
+    }
+
+private:
+    QString m_directory;
+    QByteArray m_lockPath;
+    pid_t m_child = -1;
+};
+
+} // namespace
+
+void HiveStoreTest::runningWineserverRefusedAtLoadAndSave()
+{
+    const QByteArray before = hiveHeader + section("S", "\"a\"=\"1\"\n");
+    HiveFixture hive(before);
+    FakeWineserver server(hive.prefix());
+    server.start();
+    QCOMPARE(winregOpenHive(), LONG(ERROR_LOCK_VIOLATION));
+    QVERIFY2(QString::fromUtf8(winregProblem()).contains(QStringLiteral("Wine is running for the prefix ") + hive.prefix()),
+             winregProblem());
+    server.stop();
+    winregRelease();
+    // Wine starts after the hive was read: the save is refused all the same.
+    QCOMPARE(setString("S", "a", "2"), ERROR_SUCCESS);
+    server.start();
+    QCOMPARE(RegFlushKey(HKEY_CURRENT_USER), LONG(ERROR_LOCK_VIOLATION));
+    QCOMPARE(hive.text(), before);
 }
 
 QTEST_GUILESS_MAIN(HiveStoreTest)

@@ -7,7 +7,7 @@ need_wine
 regtool=$1
 prefix=$(new_prefix "$2")
 outside=$(mktemp -d /tmp/ideweave-paths.XXXXXX)
-trap 'wineserver -k 2>/dev/null; wait_wine "$prefix"; rm -rf "$prefix" "$outside"' EXIT
+trap 'wineserver -k 2>/dev/null || true; wait_wine "$prefix"; rm -rf "$prefix" "$outside"' EXIT
 export WINEPREFIX="$prefix"
 mkdir -p "$prefix/drive_c/Tindral/lib/Locale" "$prefix/drive_c/Program Files/Tindral Kit" "$prefix/drive_c/Jörg"
 mkdir -p "$outside/tdrive/sub" "$outside/plain"
