@@ -53,11 +53,12 @@ int main(int argc, char **argv)
     const bool quiet = quietRequested(argc, argv);
     if (quiet)
         prepareQuietMode();
-    auto *application = new QApplication(argc, argv);
+    // The application object and the window live until the process ends.
+    static QApplication *application = new QApplication(argc, argv);
     const QStringList prefixes{QStringLiteral("ideweave_")};
     loadTranslations(application, prefixes);
 
-    PluginInstall *window = createStatusWindow(application);
+    static PluginInstall *window = createStatusWindow(application);
 
     const Mode mode = modeFromArguments(argc, argv);
     if (mode != ModeNone && !registryGate())

@@ -10,6 +10,8 @@
 #include <QTranslator>
 
 #include <cstdlib>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -17,6 +19,13 @@ namespace {
 {
     showWarning(QStringLiteral("Warning"), text);
     std::exit(-1);
+}
+
+// The installed translators, kept for as long as the process runs.
+std::vector<std::unique_ptr<QTranslator>> &installedTranslators()
+{
+    static std::vector<std::unique_ptr<QTranslator>> translators;
+    return translators;
 }
 
 } // namespace
@@ -38,11 +47,11 @@ void loadTranslations(QApplication *application, const QStringList &prefixes)
         failSetUp(QStringLiteral("Fatal Error: directory doesn't exist '%1'\n").arg(directory.filePath(), 0));
     const QString locale = QLocale::system().name();
     for (const QString &prefix : prefixes) {
-        // Translators live as long as the process; one that found no catalogue is dropped.
-        auto *translator = new QTranslator;
-        if (translator->load(prefix + locale, directory.filePath()))
-            application->installTranslator(translator);
-        else
-            delete translator;
+        // One that found no catalogue is dropped at once.
+        auto translator = std::make_unique<QTranslator>();
+        if (translator->load(prefix + locale, directory.filePath())) {
+            application->installTranslator(translator.get());
+            installedTranslators().push_back(std::move(translator));
+        }
     }
 }

@@ -2,7 +2,8 @@
 # Installs what building and testing ideweave needs on Debian, when it is missing.
 set -eu
 packages=(cmake make g++ qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
-          wine wine64 g++-mingw-w64-x86-64 xvfb x11-utils xdotool imagemagick diffutils util-linux)
+          wine wine64 g++-mingw-w64-x86-64 clang libclang-rt-14-dev xvfb x11-utils xdotool imagemagick
+          diffutils util-linux time)
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

@@ -1,8 +1,21 @@
 #!/bin/bash
-# Sets everything up, builds, and runs every test.
+# Sets everything up, builds, and runs every test: once in a normal build (the
+# fuzzing run included), once more with AddressSanitizer and
+# UndefinedBehaviorSanitizer, where any report fails the test that caused it.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
-"$root/scripts/build.sh"
-cd "${BUILD_DIR:-$root/build}"
-ctest --output-on-failure --timeout 900
+
+echo "== Build and test"
+BUILD_DIR=${BUILD_DIR:-$root/build} "$root/scripts/build.sh"
+(cd "${BUILD_DIR:-$root/build}" && ctest --output-on-failure --timeout 900)
+
+echo "== Build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
+sanitize="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+BUILD_DIR=$root/build-sanitize BUILD_TYPE=Debug "$root/scripts/build.sh" \
+    -DCMAKE_CXX_FLAGS="$sanitize" -DCMAKE_EXE_LINKER_FLAGS="$sanitize"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
+export LSAN_OPTIONS=suppressions=$root/tests/sanitizers/lsan.supp:print_suppressions=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+# The fuzz target is built with the sanitizers already.
+(cd "$root/build-sanitize" && ctest --output-on-failure --timeout 900 -E fuzz_hive)
