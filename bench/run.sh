@@ -1,0 +1,130 @@
+#!/bin/bash
+# ideweave's speed, against what a user would do instead. Prints medians of
+# repeated runs:
+#   - install and uninstall on the bundled sample prefix, beside `wine regedit /s`
+#     of a .reg file with the same changes (where Wine is installed);
+#   - install on generated hives of 1, 10 and 100 MB, beside copying the file and
+#     syncing it (the floor for reading and rewriting it once);
+#   - an uninstall whose Tools menu claims 2147483647 entries;
+#   - the peak memory of the 100 MB install.
+#   run.sh [--smoke]   --smoke: one small iteration of each, to prove the script works
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+smoke=false
+[ "${1:-}" = "--smoke" ] && smoke=true
+repeats=$($smoke && echo 1 || echo 15)
+big_repeats=$($smoke && echo 1 || echo 5)
+sizes=$($smoke && echo "1" || echo "1 10 100")
+
+build=${BENCH_BUILD_DIR:-$root/build-bench}
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON >/dev/null
+cmake --build "$build" -j"$(nproc)" --target ideweave hivegen >/dev/null
+ideweave=$build/ideweave
+hivegen=$build/tests/hivegen
+work=$(mktemp -d /tmp/ideweave-bench.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+
+now() { date +%s%N; }
+# median of the numbers on standard input
+median() { sort -n | awk '{a[NR]=$1} END {m=int((NR+1)/2); if (NR%2) print a[m]; else print (a[m]+a[m+1])/2}'; }
+ms() { awk -v ns="$1" 'BEGIN {printf "%.1f", ns/1e6}'; }
+
+# A prefix with its own product directory: prefix DIR HIVE
+prefix() {
+    mkdir -p "$1/dosdevices" "$1/drive_c/Tindral/lib/locale"
+    ln -sfn ../drive_c "$1/dosdevices/c:"
+    cp "$2" "$1/user.reg"
+}
+# time_runs COUNT MODE PREFIX START_HIVE: nanoseconds a run, one a line
+time_runs() {
+    for _ in $(seq "$1"); do
+        cp "$4" "$3/user.reg"
+        start=$(now)
+        WINEPREFIX=$3 TINDRALDIR=$3/drive_c/Tindral "$ideweave" "$2" -quiet >/dev/null 2>&1 || true
+        echo $(($(now) - start))
+    done
+}
+
+echo "== The bundled sample ($(wc -c <"$root/sample/prefix/user.reg") bytes)"
+prefix "$work/sample" "$root/sample/prefix/user.reg"
+cp "$root/sample/prefix/user.reg" "$work/sample.before"
+WINEPREFIX=$work/sample TINDRALDIR=$work/sample/drive_c/Tindral "$ideweave" -install -quiet >/dev/null
+cp "$work/sample/user.reg" "$work/sample.installed"
+install_ns=$(time_runs "$repeats" -install "$work/sample" "$work/sample.before" | median)
+uninstall_ns=$(time_runs "$repeats" -uninstall "$work/sample" "$work/sample.installed" | median)
+echo "ideweave -install -quiet:   $(ms "$install_ns") ms"
+echo "ideweave -uninstall -quiet: $(ms "$uninstall_ns") ms"
+
+if command -v wine >/dev/null 2>&1 && ! $smoke; then
+    export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    wine_prefix=$work/wine
+    WINEPREFIX=$wine_prefix WINEARCH=win64 wine wineboot -i >/dev/null 2>&1
+    WINEPREFIX=$wine_prefix wineserver -w
+    # The same entries, marker and search path as a .reg file for regedit.
+    {
+        echo "REGEDIT4"
+        echo
+        echo '[HKEY_CURRENT_USER\Software\Microsoft\Devstudio\6.0\Tools]'
+        echo '"NumTools"=dword:00000007'
+        for entry in "5|Corvessa Brackwater Tindral Viewer|*.fdc *.tsf tndout.spt tndout.tio tndout.tdf tndout.tqf tndout.tpf|tindview" \
+                     "6|Corvessa Brackwater Tindral Options...||tindopts"; do
+            IFS='|' read -r i menu args exe <<<"$entry"
+            printf '"MenuName#%s"="%s"\n"DefaultArguments#%s"="%s"\n"InitialDirectory#%s"="$ (WkspDir)"\n' "$i" "$menu" "$i" "$args" "$i"
+            for flag in AskArgument:0 GUITool:1 OutputRedirect:0 CloseWindow:0 UseSearchPath:0 VisibleOnMenu:1 ReloadNoPrompt:0; do
+                printf '"%s#%s"=dword:0000000%s\n' "${flag%%:*}" "$i" "${flag##*:}"
+            done
+            printf '"PathName#%s"="C:\\\\Tindral\\\\bin\\\\intel\\\\win32\\\\%s.exe"\n' "$i" "$exe"
+        done
+        echo
+        echo '[HKEY_CURRENT_USER\Software\Brackwater Software\Tindral\Options\Studio]'
+        echo '"ACTIVATION"=hex:00'
+        echo '"Restore Path"="C:\\VC98\\BIN"'
+        echo
+        echo '[HKEY_CURRENT_USER\Software\Microsoft\Devstudio\6.0\Build System\Components\Platforms\Win32 (x86)\Directories]'
+        echo '"Path Dirs"="C:\\Tindral\\targets\\cvisual6\\cmd;C:\\Tindral\\bin\\intel\\win32;C:\\Common;C:\\VC98\\BIN"'
+    } >"$work/install.reg"
+    regedit_ns=$(for _ in $(seq 5); do
+        start=$(now)
+        WINEPREFIX=$wine_prefix wine regedit /s "$work/install.reg"
+        WINEPREFIX=$wine_prefix wineserver -w  # the change is in user.reg only once Wine has saved it
+        echo $(($(now) - start))
+    done | median)
+    echo "wine regedit /s of the same changes (until saved): $(ms "$regedit_ns") ms"
+fi
+
+echo
+echo "== Generated hives: install, against copying the file and syncing it"
+declare -A run_ns copy_ns
+for size in $sizes; do
+    "$hivegen" "$work/hive$size.reg" "$size"
+    prefix "$work/p$size" "$work/hive$size.reg"
+    run_ns[$size]=$(time_runs "$big_repeats" -install "$work/p$size" "$work/hive$size.reg" | median)
+    copy_ns[$size]=$(for _ in $(seq "$big_repeats"); do
+        rm -f "$work/copy.reg"
+        start=$(now)
+        cp "$work/hive$size.reg" "$work/copy.reg" && sync "$work/copy.reg"
+        echo $(($(now) - start))
+    done | median)
+    printf '%4s MB: install %8s ms, copy+sync %8s ms, ratio %s\n' "$size" "$(ms "${run_ns[$size]}")" \
+        "$(ms "${copy_ns[$size]}")" "$(awk -v a="${run_ns[$size]}" -v b="${copy_ns[$size]}" 'BEGIN {printf "%.2f", a/b}')"
+done
+if ! $smoke; then
+    awk -v r10="${run_ns[10]}" -v r100="${run_ns[100]}" -v c10="${copy_ns[10]}" -v c100="${copy_ns[100]}" \
+        'BEGIN {printf "cost of each further MB against the copy: (run100 - run10) / (copy100 - copy10) = %.2f\n", (r100-r10)/(c100-c10)}'
+    peak_kb=$(cp "$work/hive100.reg" "$work/p100/user.reg" &&
+              WINEPREFIX=$work/p100 TINDRALDIR=$work/p100/drive_c/Tindral /usr/bin/time -f %M "$ideweave" -install -quiet 2>&1 >/dev/null | tail -n 1)
+    hive_kb=$(($(wc -c <"$work/hive100.reg") / 1024))
+    echo "peak memory of the 100 MB install: $((peak_kb / 1024)) MB, $(awk -v p="$peak_kb" -v h="$hive_kb" 'BEGIN {printf "%.2f", p/h}') times the hive"
+fi
+
+echo
+echo "== An uninstall whose Tools menu claims 2147483647 entries"
+{
+    head -n 4 "$root/sample/prefix/user.reg"
+    printf '\n[Software\\\\Brackwater Software\\\\Tindral\\\\Options\\\\Studio] 1\n"ACTIVATION"=hex:00\n'
+    printf '\n[Software\\\\Microsoft\\\\Devstudio\\\\6.0\\\\Tools] 1\n"NumTools"=dword:7fffffff\n'
+    printf '"PathName#0"="C:\\\\Tindral\\\\bin\\\\intel\\\\win32\\\\tindview.exe"\n'
+} >"$work/huge-count.reg"
+prefix "$work/huge" "$work/huge-count.reg"
+huge_ns=$(time_runs "$repeats" -uninstall "$work/huge" "$work/huge-count.reg" | median)
+echo "ideweave -uninstall -quiet: $(ms "$huge_ns") ms"
