@@ -10,6 +10,9 @@ echo "== Build and test"
 BUILD_DIR=${BUILD_DIR:-$root/build} "$root/scripts/build.sh"
 (cd "${BUILD_DIR:-$root/build}" && ctest --output-on-failure --timeout 900)
 
+echo "== Benchmark, smoke run"
+"$root/bench/run.sh" --smoke
+
 echo "== Build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
 sanitize="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
 BUILD_DIR=$root/build-sanitize BUILD_TYPE=Debug "$root/scripts/build.sh" \

@@ -32,25 +32,31 @@ public:
     void save(const std::function<void(std::string_view)> &write, int64_t unixSeconds, uint64_t fileTime);
 
 private:
+    // A key's section: where it stands in the file (begin == end for a key this
+    // run created), and its values once they have been read.
     struct Section {
-        SectionSpan span; // empty for a key that this run created
-        bool loaded = false;
+        size_t begin = 0;
+        size_t end = 0;
+        size_t firstLine = 0;
+        const std::u16string *foldedPath = nullptr; // the key of m_keys
         bool dirty = false;
-        KeySection content;
+        std::unique_ptr<KeySection> content;
     };
     struct Key {
-        std::u16string path; // as spelled where the key was first met
         int section = -1; // -1 for a key that exists only through its subkeys
+        std::u16string implicitPath; // the spelling of such a key
     };
+    using KeyIndex = std::unordered_map<std::u16string, Key>;
 
-    void addKey(std::u16string_view path, int section);
+    KeyIndex::iterator addKey(std::u16string_view path, std::u16string folded, int section);
+    std::u16string spelling(const Key &key) const;
     Section *sectionOf(std::u16string_view keyPath, bool forWriting);
-    void loadContent(Section &section);
+    int newSection(KeyIndex::iterator key, std::u16string path);
 
     std::string m_text;
     size_t m_preambleEnd = 0;
     std::vector<Section> m_sections;
-    std::unordered_map<std::u16string, Key> m_keys; // by case-folded path
+    KeyIndex m_keys; // by case-folded path
     bool m_changed = false;
 };
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace winreg {
 
@@ -44,7 +45,13 @@ private:
     size_t m_line;
 };
 
-bool isBlank(std::string_view line) { return line.find_first_not_of(" \t") == std::string_view::npos; }
+bool isBlank(std::string_view line)
+{
+    for (char c : line)
+        if (c != ' ' && c != '\t')
+            return false;
+    return true;
+}
 
 bool fail(FormatError &error, size_t line, std::string reason)
 {
@@ -68,44 +75,83 @@ char controlEscape(char c)
     }
 }
 
-// Reads escaped text from line[pos] up to the unescaped terminator, which it consumes.
-bool readEscaped(std::string_view line, size_t &pos, char terminator, std::u16string &out, std::string &problem)
+bool hasByte(uint64_t word, unsigned char byte)
 {
-    out.clear();
-    std::string raw; // runs of plain bytes, decoded as UTF-8 together
-    auto flushRaw = [&]() {
-        bool valid = true;
-        out += utf8ToUtf16(raw, &valid);
-        raw.clear();
-        return valid;
-    };
+    const uint64_t x = word ^ (0x0101010101010101ULL * byte);
+    return ((x - 0x0101010101010101ULL) & ~x & 0x8080808080808080ULL) != 0;
+}
+
+// Where the run of plain ASCII at text[pos] ends: at a byte above 127, a
+// backslash or the terminator. Eight bytes at a time, since most text is plain.
+size_t plainRunEnd(std::string_view text, size_t pos, char terminator)
+{
+    while (pos + 8 <= text.size()) {
+        uint64_t word;
+        std::memcpy(&word, text.data() + pos, 8);
+        if ((word & 0x8080808080808080ULL) || hasByte(word, '\\') || hasByte(word, static_cast<unsigned char>(terminator)))
+            break;
+        pos += 8;
+    }
+    while (pos < text.size() && static_cast<unsigned char>(text[pos]) < 0x80 && text[pos] != '\\' && text[pos] != terminator)
+        ++pos;
+    return pos;
+}
+
+// Reads escaped text from line[pos] up to the unescaped terminator, which it
+// consumes; without out the text is only checked.
+bool readEscaped(std::string_view line, size_t &pos, char terminator, std::u16string *out, std::string &problem)
+{
+    if (out)
+        out->clear();
     while (pos < line.size()) {
-        const char c = line[pos++];
-        if (c == terminator)
-            return flushRaw() || (problem = "text is not valid UTF-8", false);
-        if (c != '\\') {
-            raw.push_back(c);
+        const auto c = static_cast<unsigned char>(line[pos]);
+        if (c == static_cast<unsigned char>(terminator)) {
+            ++pos;
+            return true;
+        }
+        if (c < 0x80 && c != '\\') {
+            const size_t end = plainRunEnd(line, pos, terminator);
+            if (out) {
+                const size_t filled = out->size();
+                out->resize(filled + (end - pos));
+                for (size_t i = filled; pos < end; ++i, ++pos)
+                    (*out)[i] = static_cast<unsigned char>(line[pos]);
+            }
+            pos = end;
             continue;
         }
-        if (!flushRaw())
-            return problem = "text is not valid UTF-8", false;
+        if (c >= 0x80) {
+            char32_t codePoint;
+            const size_t length = decodeUtf8(line, pos, codePoint);
+            if (length == 0)
+                return problem = "text is not valid UTF-8", false;
+            if (out)
+                appendUtf16(*out, codePoint);
+            pos += length;
+            continue;
+        }
+        ++pos; // a backslash
         if (pos >= line.size())
             break;
+        auto push = [out](char16_t unit) {
+            if (out)
+                out->push_back(unit);
+        };
         const char e = line[pos++];
         if (e == '\\' || e == '"' || e == '[' || e == ']') {
-            out.push_back(static_cast<char16_t>(e));
+            push(static_cast<char16_t>(e));
         } else if (char control = controlEscape(e)) {
-            out.push_back(static_cast<char16_t>(control));
+            push(static_cast<char16_t>(control));
         } else if (isOctalDigit(e)) {
             unsigned value = e - '0';
             for (int digits = 1; digits < 3 && pos < line.size() && isOctalDigit(line[pos]); ++digits)
                 value = value * 8 + (line[pos++] - '0');
-            out.push_back(static_cast<char16_t>(value));
+            push(static_cast<char16_t>(value));
         } else if (e == 'x' && pos < line.size() && isHexDigit(line[pos])) {
             unsigned value = 0;
             for (int digits = 0; digits < 4 && pos < line.size() && isHexDigit(line[pos]); ++digits)
                 value = value * 16 + hexValue(line[pos++]);
-            out.push_back(static_cast<char16_t>(value));
+            push(static_cast<char16_t>(value));
         } else {
             return problem = std::string("unknown escape \\") + e, false;
         }
@@ -118,7 +164,7 @@ bool restIsBlank(std::string_view line, size_t pos) { return isBlank(line.substr
 bool readHeader(std::string_view line, std::u16string &path, std::string &problem)
 {
     size_t pos = 1;
-    if (!readEscaped(line, pos, ']', path, problem))
+    if (!readEscaped(line, pos, ']', &path, problem))
         return false;
     if (path.empty() || path.front() == u'\\' || path.back() == u'\\' || path.find(u"\\\\") != std::u16string::npos)
         return problem = "key path has an empty component", false;
@@ -150,9 +196,10 @@ bool readTypeNumber(std::string_view text, size_t &pos, uint32_t &type)
     return true;
 }
 
-bool readHexBytes(std::string_view text, std::string &out, std::string &problem)
+bool readHexBytes(std::string_view text, std::string *out, std::string &problem)
 {
-    out.clear();
+    if (out)
+        out->clear();
     size_t pos = 0;
     auto skipBlanks = [&]() {
         while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t'))
@@ -161,6 +208,13 @@ bool readHexBytes(std::string_view text, std::string &out, std::string &problem)
     skipBlanks();
     if (pos == text.size())
         return true;
+    if (!out) {
+        // Checking only: Wine's own "xx," runs go by quickly.
+        while (pos + 3 <= text.size() && isHexDigit(text[pos]) && isHexDigit(text[pos + 1]) && text[pos + 2] == ',')
+            pos += 3;
+        if (pos == text.size())
+            return true;
+    }
     for (;;) {
         skipBlanks();
         size_t start = pos;
@@ -169,7 +223,8 @@ bool readHexBytes(std::string_view text, std::string &out, std::string &problem)
             value = value * 16 + hexValue(text[pos++]);
         if (pos == start)
             return problem = "bad hex data", false;
-        out.push_back(static_cast<char>(value));
+        if (out)
+            out->push_back(static_cast<char>(value));
         skipBlanks();
         if (pos == text.size())
             return true;
@@ -182,34 +237,33 @@ bool readHexBytes(std::string_view text, std::string &out, std::string &problem)
     }
 }
 
-std::string utf16Bytes(std::u16string_view text, bool terminate)
+// The stored form of a string value: UTF-16LE with its terminator.
+void storeUtf16(std::u16string_view text, std::string &bytes)
 {
-    std::string bytes;
-    bytes.reserve((text.size() + 1) * 2);
-    for (char16_t c : text) {
-        bytes.push_back(static_cast<char>(c & 0xFF));
-        bytes.push_back(static_cast<char>(c >> 8));
+    bytes.resize((text.size() + 1) * 2);
+    for (size_t i = 0; i < text.size(); ++i) {
+        bytes[2 * i] = static_cast<char>(text[i] & 0xFF);
+        bytes[2 * i + 1] = static_cast<char>(text[i] >> 8);
     }
-    if (terminate)
-        bytes.append(2, '\0');
-    return bytes;
+    bytes[bytes.size() - 2] = bytes[bytes.size() - 1] = '\0';
 }
 
-// Parses the data after "=", which may run on over further lines (hex lists).
-bool readData(std::string_view data, RegValue &value, std::string &problem)
+// Parses the data after "=", which may run on over further lines (hex lists);
+// text is a scratch buffer. Without keep the data are only checked.
+bool readData(std::string_view data, RegValue &value, std::u16string &text, bool keep, std::string &problem)
 {
     size_t pos = 0;
-    std::u16string text;
     auto readString = [&](uint32_t type) {
         if (pos >= data.size() || data[pos] != '"')
             return problem = "expected a quoted string", false;
         ++pos;
-        if (!readEscaped(data, pos, '"', text, problem))
+        if (!readEscaped(data, pos, '"', keep ? &text : nullptr, problem))
             return false;
         if (!restIsBlank(data, pos))
             return problem = "unexpected text after the string", false;
         value.type = type;
-        value.data = utf16Bytes(text, true);
+        if (keep)
+            storeUtf16(text, value.data);
         return true;
     };
     if (data.substr(0, 1) == "\"")
@@ -248,12 +302,12 @@ bool readData(std::string_view data, RegValue &value, std::string &problem)
         if (pos >= data.size() || data[pos] != ':')
             return problem = "bad hex value", false;
         value.type = type;
-        return readHexBytes(data.substr(pos + 1), value.data, problem);
+        return readHexBytes(data.substr(pos + 1), keep ? &value.data : nullptr, problem);
     }
     return problem = "unknown value type", false;
 }
 
-bool readValueLine(std::string_view line, RegValue &value, size_t &dataStart, std::string &problem)
+bool readValueLine(std::string_view line, RegValue &value, bool keep, size_t &dataStart, std::string &problem)
 {
     size_t pos = 0;
     if (line[0] == '@') {
@@ -261,7 +315,7 @@ bool readValueLine(std::string_view line, RegValue &value, size_t &dataStart, st
         pos = 1;
     } else {
         pos = 1;
-        if (!readEscaped(line, pos, '"', value.name, problem))
+        if (!readEscaped(line, pos, '"', keep ? &value.name : nullptr, problem))
             return false;
     }
     if (pos >= line.size() || line[pos] != '=')
@@ -398,64 +452,106 @@ bool pathLess(std::u16string_view a, std::u16string_view b)
     }
 }
 
-bool readSection(std::string_view span, size_t firstLine, KeySection &section, FormatError &error)
+namespace {
+
+// Reads the lines of one key's section. Its scratch buffers keep their capacity
+// from one section to the next, so that checking a whole file allocates little.
+class SectionParser {
+public:
+    // The values go to out when it is given; otherwise the section is only checked.
+    bool parse(std::string_view span, size_t firstLine, std::u16string &path, KeySection *out, FormatError &error);
+
+private:
+    bool readValue(LineReader &lines, std::string_view line, bool keep, FormatError &error);
+
+    RegValue m_value;
+    std::u16string m_text;
+    std::string m_joined;
+    std::string m_problem;
+};
+
+bool SectionParser::parse(std::string_view span, size_t firstLine, std::u16string &path, KeySection *out,
+                          FormatError &error)
 {
     LineReader lines(span, firstLine);
     std::string_view line;
-    std::string problem;
-    section.options.clear();
-    section.values.clear();
+    m_problem.clear();
     while (lines.next(line) && isBlank(line)) {
     }
-    if (line.empty() || line[0] != '[' || !readHeader(line, section.path, problem))
-        return fail(error, lines.lineNumber(), problem.empty() ? "expected a key header" : problem);
+    if (line.empty() || line[0] != '[' || !readHeader(line, path, m_problem))
+        return fail(error, lines.lineNumber(), m_problem.empty() ? "expected a key header" : m_problem);
     while (lines.next(line)) {
         if (isBlank(line) || line[0] == ';')
             continue;
         if (line[0] == '#') {
-            if (line.substr(0, 6) != "#time=")
-                section.options.emplace_back(line);
+            if (out && line.substr(0, 6) != "#time=")
+                out->options.emplace_back(line);
             continue;
         }
-        if (line[0] != '@' && line[0] != '"')
-            return fail(error, lines.lineNumber(), "not a value line");
-        const size_t valueLine = lines.lineNumber();
-        RegValue value;
-        size_t dataStart = 0;
-        if (!readValueLine(line, value, dataStart, problem))
-            return fail(error, valueLine, problem);
-        std::string_view data = line.substr(dataStart);
-        std::string joined;
-        if (isHexData(data) && !data.empty() && data.back() == '\\') {
-            joined.assign(data.substr(0, data.size() - 1));
-            for (;;) {
-                if (!lines.next(line))
-                    return fail(error, valueLine, "hex data continues past the end of the file");
-                std::string_view more = line.substr(std::min(line.find_first_not_of(" \t"), line.size()));
-                const bool continues = !more.empty() && more.back() == '\\';
-                joined.append(more.substr(0, more.size() - (continues ? 1 : 0)));
-                if (!continues)
-                    break;
-            }
-            data = joined;
-        }
-        if (!readData(data, value, problem))
-            return fail(error, valueLine, problem);
-        section.values.push_back(std::move(value));
+        if (!readValue(lines, line, out != nullptr, error))
+            return false;
+        if (out)
+            out->values.push_back(m_value);
     }
     return true;
 }
 
-bool scanHive(std::string_view text, HiveLayout &layout, FormatError &error)
+bool SectionParser::readValue(LineReader &lines, std::string_view line, bool keep, FormatError &error)
 {
-    layout = HiveLayout();
+    const size_t valueLine = lines.lineNumber();
+    if (line[0] != '@' && line[0] != '"')
+        return fail(error, valueLine, "not a value line");
+    size_t dataStart = 0;
+    if (!readValueLine(line, m_value, keep, dataStart, m_problem))
+        return fail(error, valueLine, m_problem);
+    std::string_view data = line.substr(dataStart);
+    if (isHexData(data) && data.back() == '\\') {
+        m_joined.assign(data.substr(0, data.size() - 1));
+        for (;;) {
+            if (!lines.next(line))
+                return fail(error, valueLine, "hex data continues past the end of the file");
+            std::string_view more = line.substr(std::min(line.find_first_not_of(" \t"), line.size()));
+            const bool continues = !more.empty() && more.back() == '\\';
+            m_joined.append(more.substr(0, more.size() - (continues ? 1 : 0)));
+            if (!continues)
+                break;
+        }
+        data = m_joined;
+    }
+    if (!readData(data, m_value, m_text, keep, m_problem))
+        return fail(error, valueLine, m_problem);
+    return true;
+}
+
+} // namespace
+
+bool readSection(std::string_view span, size_t firstLine, KeySection &section, FormatError &error)
+{
+    section.options.clear();
+    section.values.clear();
+    SectionParser parser;
+    return parser.parse(span, firstLine, section.path, &section, error);
+}
+
+bool scanHive(std::string_view text, size_t &preambleEnd, const SectionVisitor &visit, FormatError &error)
+{
     LineReader lines(text, 1);
     std::string_view line;
     if (!lines.next(line) || line != hiveSignature)
         return fail(error, 1, "the first line is not \"WINE REGISTRY Version 2\"");
+    SectionParser parser;
+    SectionSpan current;
+    bool inSection = false;
+    // Each section is checked once the next one (or the end of the file) shows where it ends.
+    auto finish = [&](size_t end) {
+        current.end = end;
+        return parser.parse(text.substr(current.begin, end - current.begin), current.firstLine, current.path,
+                            nullptr, error) &&
+               visit(current, error);
+    };
     size_t blankStart = std::string_view::npos; // where the current run of blank lines began
     size_t blankLine = 0;
-    bool inSection = false;
+    preambleEnd = text.size();
     while (lines.next(line)) {
         if (isBlank(line)) {
             if (blankStart == std::string_view::npos)
@@ -463,28 +559,34 @@ bool scanHive(std::string_view text, HiveLayout &layout, FormatError &error)
             continue;
         }
         if (line[0] == '[') {
-            const size_t begin = blankStart != std::string_view::npos ? blankStart : lines.lineStart();
-            const size_t first = blankStart != std::string_view::npos ? blankLine : lines.lineNumber();
-            if (inSection)
-                layout.sections.back().end = begin;
-            else
-                layout.preambleEnd = begin;
-            layout.sections.push_back({{}, begin, text.size(), first, lines.lineNumber()});
+            const bool afterBlanks = blankStart != std::string_view::npos;
+            const size_t begin = afterBlanks ? blankStart : lines.lineStart();
+            if (inSection && !finish(begin))
+                return false;
+            if (!inSection)
+                preambleEnd = begin;
+            current.begin = begin;
+            current.firstLine = afterBlanks ? blankLine : lines.lineNumber();
+            current.headerLine = lines.lineNumber();
             inSection = true;
         } else if (!inSection && line[0] != ';' && line[0] != '#') {
             return fail(error, lines.lineNumber(), "unexpected text before the first key");
         }
         blankStart = std::string_view::npos;
     }
-    if (!inSection)
-        layout.preambleEnd = text.size();
-    KeySection scratch;
-    for (auto &span : layout.sections) {
-        if (!readSection(text.substr(span.begin, span.end - span.begin), span.firstLine, scratch, error))
-            return false;
-        span.path = std::move(scratch.path);
-    }
-    return true;
+    return !inSection || finish(text.size());
+}
+
+bool scanHive(std::string_view text, HiveLayout &layout, FormatError &error)
+{
+    layout = HiveLayout();
+    return scanHive(
+        text, layout.preambleEnd,
+        [&](SectionSpan &span, FormatError &) {
+            layout.sections.push_back(span);
+            return true;
+        },
+        error);
 }
 
 std::string formatSection(const KeySection &section, int64_t unixSeconds, uint64_t fileTime)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,7 +45,11 @@ struct FormatError {
 
 inline constexpr std::string_view hiveSignature = "WINE REGISTRY Version 2";
 
-// Checks the whole file and finds its key sections.
+// Checks the whole file and hands each key section, checked, to visit, which may
+// refuse it with a reason; preambleEnd is where the first section begins.
+using SectionVisitor = std::function<bool(SectionSpan &span, FormatError &error)>;
+bool scanHive(std::string_view text, size_t &preambleEnd, const SectionVisitor &visit, FormatError &error);
+// The same, collecting the sections.
 bool scanHive(std::string_view text, HiveLayout &layout, FormatError &error);
 // Reads one section's header, options and values; the span must come from scanHive.
 bool readSection(std::string_view span, size_t firstLine, KeySection &section, FormatError &error);

@@ -8,8 +8,9 @@ constexpr char32_t replacementChar = 0xFFFD;
 
 bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
-// Decodes one sequence at text[pos]; returns its length, or 0 when it is invalid.
-size_t decodeOne(std::string_view text, size_t pos, char32_t &codePoint)
+} // namespace
+
+size_t decodeUtf8(std::string_view text, size_t pos, char32_t &codePoint)
 {
     const auto lead = static_cast<unsigned char>(text[pos]);
     size_t length;
@@ -39,7 +40,16 @@ size_t decodeOne(std::string_view text, size_t pos, char32_t &codePoint)
     return length;
 }
 
-} // namespace
+void appendUtf16(std::u16string &out, char32_t codePoint)
+{
+    if (codePoint >= 0x10000) {
+        codePoint -= 0x10000;
+        out.push_back(static_cast<char16_t>(0xD800 + (codePoint >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF)));
+    } else {
+        out.push_back(static_cast<char16_t>(codePoint));
+    }
+}
 
 std::u16string utf8ToUtf16(std::string_view text, bool *valid)
 {
@@ -48,7 +58,7 @@ std::u16string utf8ToUtf16(std::string_view text, bool *valid)
     bool allValid = true;
     for (size_t pos = 0; pos < text.size();) {
         char32_t codePoint;
-        size_t length = decodeOne(text, pos, codePoint);
+        size_t length = decodeUtf8(text, pos, codePoint);
         if (length == 0) {
             allValid = false;
             codePoint = replacementChar;
@@ -57,13 +67,7 @@ std::u16string utf8ToUtf16(std::string_view text, bool *valid)
             while (pos + length < text.size() && isContinuation(static_cast<unsigned char>(text[pos + length])))
                 ++length;
         }
-        if (codePoint >= 0x10000) {
-            codePoint -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (codePoint >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(codePoint));
-        }
+        appendUtf16(out, codePoint);
         pos += length;
     }
     if (valid)

@@ -12,6 +12,9 @@ std::u16string utf8ToUtf16(std::string_view text, bool *valid = nullptr);
 // Unpaired surrogates become U+FFFD.
 std::string utf16ToUtf8(std::u16string_view text);
 void appendUtf8(std::string &out, char32_t codePoint);
+void appendUtf16(std::u16string &out, char32_t codePoint);
+// Decodes the UTF-8 sequence at text[pos]; its length, or 0 when it is not valid.
+size_t decodeUtf8(std::string_view text, size_t pos, char32_t &codePoint);
 
 // Upper-case form used to compare names the way the registry does: without regard
 // to case, for ASCII and the common European alphabets.
