@@ -150,8 +150,23 @@ HKEY newHandle(const std::u16string &path)
     return reinterpret_cast<HKEY>(id);
 }
 
+// The common start of the key functions: the path of key's sub-key in a loaded hive.
+LONG subKeyPath(HKEY key, LPCSTR subKey, const char *function, PHKEY result, std::u16string &path)
+{
+    if (!result)
+        return ERROR_INVALID_PARAMETER;
+    *result = nullptr;
+    LONG status = ERROR_SUCCESS;
+    if (!keyPathOf(key, path, status) || !joinPath(path, subKey, status))
+        return status;
+    if ((status = ensureLoaded()) != ERROR_SUCCESS)
+        return status;
+    const LONG *fault = injectedFault(function, subKey);
+    return fault ? *fault : ERROR_SUCCESS;
+}
+
 // The common start of the value functions: a loaded hive and an existing key that is not the root.
-LONG valueKey(HKEY key, std::u16string &path)
+LONG valueKey(HKEY key, const char *function, LPCSTR valueName, std::u16string &path)
 {
     LONG status = ERROR_SUCCESS;
     if (!keyPathOf(key, path, status))
@@ -160,7 +175,10 @@ LONG valueKey(HKEY key, std::u16string &path)
         return status;
     if (path.empty())
         return ERROR_ACCESS_DENIED; // the hive keeps no values on its root
-    return store().hive.keyExists(path) ? ERROR_SUCCESS : ERROR_KEY_DELETED;
+    if (!store().hive.keyExists(path))
+        return ERROR_KEY_DELETED;
+    const LONG *fault = injectedFault(function, valueName);
+    return fault ? *fault : ERROR_SUCCESS;
 }
 
 bool isStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
@@ -245,17 +263,10 @@ LONG saveHive()
 
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM, PHKEY result)
 {
-    if (!result)
-        return ERROR_INVALID_PARAMETER;
-    *result = nullptr;
     std::u16string path;
-    LONG status = ERROR_SUCCESS;
-    if (!keyPathOf(key, path, status) || !joinPath(path, subKey, status))
+    LONG status = subKeyPath(key, subKey, "RegOpenKeyExA", result, path);
+    if (status != ERROR_SUCCESS)
         return status;
-    if ((status = ensureLoaded()) != ERROR_SUCCESS)
-        return status;
-    if (const LONG *fault = injectedFault("RegOpenKeyExA", subKey))
-        return *fault;
     if (!store().hive.keyExists(path))
         return ERROR_FILE_NOT_FOUND;
     *result = newHandle(path);
@@ -265,17 +276,10 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM, PHKEY result)
 LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY result,
                      LPDWORD disposition)
 {
-    if (!result)
-        return ERROR_INVALID_PARAMETER;
-    *result = nullptr;
     std::u16string path;
-    LONG status = ERROR_SUCCESS;
-    if (!keyPathOf(key, path, status) || !joinPath(path, subKey, status))
+    LONG status = subKeyPath(key, subKey, "RegCreateKeyExA", result, path);
+    if (status != ERROR_SUCCESS)
         return status;
-    if ((status = ensureLoaded()) != ERROR_SUCCESS)
-        return status;
-    if (const LONG *fault = injectedFault("RegCreateKeyExA", subKey))
-        return *fault;
     bool created = false;
     store().hive.createKey(path, created);
     if (disposition)
@@ -289,11 +293,9 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, LPBYTE 
     if (data && !dataSize)
         return ERROR_INVALID_PARAMETER;
     std::u16string path;
-    LONG status = valueKey(key, path);
+    const LONG status = valueKey(key, "RegQueryValueExA", valueName, path);
     if (status != ERROR_SUCCESS)
         return status;
-    if (const LONG *fault = injectedFault("RegQueryValueExA", valueName))
-        return *fault;
     const RegValue *value = store().hive.findValue(path, utf8ToUtf16(valueName ? valueName : ""));
     if (!value)
         return ERROR_FILE_NOT_FOUND;
@@ -322,11 +324,9 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE *d
     if (!data && dataSize)
         return ERROR_INVALID_PARAMETER;
     std::u16string path;
-    LONG status = valueKey(key, path);
+    const LONG status = valueKey(key, "RegSetValueExA", valueName, path);
     if (status != ERROR_SUCCESS)
         return status;
-    if (const LONG *fault = injectedFault("RegSetValueExA", valueName))
-        return *fault;
     RegValue value;
     value.name = utf8ToUtf16(valueName ? valueName : "");
     value.type = type;
@@ -339,11 +339,9 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE *d
 LONG RegDeleteValueA(HKEY key, LPCSTR valueName)
 {
     std::u16string path;
-    LONG status = valueKey(key, path);
+    const LONG status = valueKey(key, "RegDeleteValueA", valueName, path);
     if (status != ERROR_SUCCESS)
         return status;
-    if (const LONG *fault = injectedFault("RegDeleteValueA", valueName))
-        return *fault;
     return store().hive.deleteValue(path, utf8ToUtf16(valueName ? valueName : "")) ? ERROR_SUCCESS
                                                                                     : ERROR_FILE_NOT_FOUND;
 }
