@@ -82,6 +82,7 @@ void PluginInstall::runUninstall(HKEY &optionsKey)
 
 bool PluginInstall::runMode(Mode mode)
 {
+    deferBoxes();
     HKEY optionsKey = nullptr;
     const bool installed = markerPresent(optionsKey);
     const char *outcome = usageText;
@@ -101,6 +102,8 @@ bool PluginInstall::runMode(Mode mode)
     if (mode == ModeNone)
         registryRelease();
     saveFailed = mode != ModeNone && !saveRegistry();
+    // The registry is free again: the problems met on the way can wait for the user.
+    showDeferredBoxes();
     if (!saveFailed)
         setText(application->translate("ideweave Message", outcome));
     return mode != ModeNone;

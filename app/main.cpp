@@ -42,6 +42,7 @@ bool productPathGate()
     std::string problem;
     if (registryFormOfPath(productDirectory.toStdString(), registryForm, problem))
         return true;
+    registryRelease(); // no box waits while the registry is held
     showWarning(QStringLiteral("Warning"), QString::fromStdString(problem));
     return false;
 }
@@ -63,10 +64,8 @@ int main(int argc, char **argv)
     const Mode mode = modeFromArguments(argc, argv);
     if (mode != ModeNone && !registryGate())
         return -1;
-    if (mode == ModeInstall && !productPathGate()) {
-        registryRelease();
+    if (mode == ModeInstall && !productPathGate())
         return -1;
-    }
     const bool understood = window->runMode(mode);
     if (registrySaveFailed())
         return 1;

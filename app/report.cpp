@@ -4,11 +4,38 @@
 #include <QMessageBox>
 
 #include <cstdio>
+#include <vector>
 
 namespace {
 
 bool quiet = false;
 bool reported = false;
+
+struct Box {
+    QWidget *parent;
+    QString caption;
+    QString text;
+    QMessageBox::Icon icon;
+};
+bool deferring = false;
+std::vector<Box> deferred;
+
+void show(const Box &box)
+{
+    if (box.icon == QMessageBox::Warning)
+        QMessageBox::warning(box.parent, box.caption, box.text, QMessageBox::Ok);
+    else
+        QMessageBox::information(box.parent, box.caption, box.text, QMessageBox::Ok);
+}
+
+// Shows the box now, or keeps it for later while the registry is held.
+void present(const Box &box)
+{
+    if (deferring)
+        deferred.push_back(box);
+    else
+        show(box);
+}
 
 // One record a box: "<caption>: <text>", ending in one newline.
 void reportOnStandardError(const QString &caption, const QString &text)
@@ -30,7 +57,7 @@ void showError(QWidget *parent, QApplication *application, const char *caption, 
     if (quiet)
         reportOnStandardError(translatedCaption, translatedMessage);
     else
-        QMessageBox::information(parent, translatedCaption, translatedMessage, QMessageBox::Ok);
+        present({parent, translatedCaption, translatedMessage, QMessageBox::Information});
 }
 
 void showWarning(const QString &caption, const QString &text)
@@ -39,7 +66,18 @@ void showWarning(const QString &caption, const QString &text)
     if (quiet)
         reportOnStandardError(caption, text);
     else
-        QMessageBox::warning(nullptr, caption, text, QMessageBox::Ok);
+        present({nullptr, caption, text, QMessageBox::Warning});
+}
+
+void deferBoxes() { deferring = true; }
+
+void showDeferredBoxes()
+{
+    deferring = false;
+    const std::vector<Box> boxes = std::move(deferred);
+    deferred.clear();
+    for (const Box &box : boxes)
+        show(box);
 }
 
 void setQuietMode(bool on) { quiet = on; }

@@ -14,6 +14,11 @@ void showError(QWidget *parent, QApplication *application, const char *caption, 
 // A box whose texts need no translation (the program's environment is wrong).
 void showWarning(const QString &caption, const QString &text);
 
+// While the registry is held for the run, no box may wait for the user: boxes
+// are kept from deferBoxes() on and shown, in order, by showDeferredBoxes().
+void deferBoxes();
+void showDeferredBoxes();
+
 void setQuietMode(bool quiet);
 bool quietMode();
 // Whether any box has been shown (or, quietly, reported) in this run.

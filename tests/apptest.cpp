@@ -28,6 +28,8 @@ void BoxWatcher::dismissActiveBox()
     if (!box || !box->isVisible() || box->buttons().isEmpty())
         return;
     boxes.append({box->windowTitle(), box->text(), int(box->buttons().size())});
+    if (onBox)
+        onBox();
     box->buttons().first()->click();
 }
 

@@ -10,6 +10,8 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <functional>
+
 class QApplication;
 class PluginInstall;
 
@@ -24,6 +26,7 @@ public:
     };
     BoxWatcher();
     QList<Box> boxes;
+    std::function<void()> onBox; // called while each box is up
     QStringList texts() const;
 
 private:

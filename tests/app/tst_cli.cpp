@@ -91,10 +91,6 @@ void CommandLineTest::quietRuns_data()
                            << QStringLiteral(
                                   "Corvessa Brackwater Tindral options usage : ideweave.exe -install | -uninstall\n")
                            << QString();
-    QTest::newRow("no Developer Studio")
-        << hiveHeader << QStringList{QStringLiteral("-install"), QStringLiteral("-quiet")} << 1
-        << QStringLiteral("Corvessa Brackwater Tindral options installed\n")
-        << QStringLiteral("Info: Corvessa Brackwater Tindral Error #1\nError: Unable to open key for Visual\n");
     QTest::newRow("menu full") << hiveHeader + directoriesSection("C:\\VC98") + toolsSection(16)
                                << QStringList{QStringLiteral("-quiet"), QStringLiteral("-install")} << 1
                                << QStringLiteral("Corvessa Brackwater Tindral options installed\n")

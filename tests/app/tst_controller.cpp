@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include <sys/file.h>
+
 namespace {
 
 const QByteArray userPathDirs = "C:\\VC98\\BIN;C:\\WINDOWS";
@@ -55,6 +57,7 @@ private slots:
     void installWithFullMenuStillWritesMarkerAndPath();
     void optionsKeyThatCannotBeCreated();
     void failedSaveShowsNoOutcome();
+    void boxesWaitWithTheRegistryFree();
     void statusWindowAsShown();
 };
 
@@ -194,6 +197,25 @@ void ControllerTest::failedSaveShowsNoOutcome()
              qPrintable(run.boxes.first()));
     QCOMPARE(run.text, QStringLiteral("Text"));
     QCOMPARE(hive.text(), before);
+}
+
+void ControllerTest::boxesWaitWithTheRegistryFree()
+{
+    // While a box waits for the user, the run's changes are saved and another run may go on.
+    HiveFixture hive;
+    std::unique_ptr<PluginInstall> window(createStatusWindow(application()));
+    BoxWatcher watcher;
+    QList<bool> saved, lockFree;
+    watcher.onBox = [&]() {
+        saved << markerIn(hive.text());
+        QFile lock(hive.prefix() + QStringLiteral("/.ideweave-lock"));
+        lock.open(QIODevice::ReadWrite);
+        lockFree << (::flock(lock.handle(), LOCK_EX | LOCK_NB) == 0);
+    };
+    window->runMode(ModeInstall);
+    QCOMPARE(watcher.boxes.size(), 2);
+    QCOMPARE(saved, QList<bool>({true, true}));
+    QCOMPARE(lockFree, QList<bool>({true, true}));
 }
 
 void ControllerTest::statusWindowAsShown()
