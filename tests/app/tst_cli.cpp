@@ -91,6 +91,13 @@ void CommandLineTest::quietRuns_data()
                            << QStringLiteral(
                                   "Corvessa Brackwater Tindral options usage : ideweave.exe -install | -uninstall\n")
                            << QString();
+    // The toolkit takes its own options out first: "install" here is the name of a style.
+    QTest::newRow("toolkit option") << devStudioHive
+                                    << QStringList{QStringLiteral("-quiet"), QStringLiteral("-style"), QStringLiteral("install")}
+                                    << 2
+                                    << QStringLiteral(
+                                           "Corvessa Brackwater Tindral options usage : ideweave.exe -install | -uninstall\n")
+                                    << QString();
     QTest::newRow("menu full") << hiveHeader + directoriesSection("C:\\VC98") + toolsSection(16)
                                << QStringList{QStringLiteral("-quiet"), QStringLiteral("-install")} << 1
                                << QStringLiteral("Corvessa Brackwater Tindral options installed\n")
