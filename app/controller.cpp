@@ -57,15 +57,19 @@ bool saveRegistry()
 
 bool registrySaveFailed() { return saveFailed; }
 
-void PluginInstall::runInstall(HKEY &optionsKey)
+bool PluginInstall::runInstall(HKEY &optionsKey)
 {
-    addStudioTools(application);
+    // Without both Tools entries nothing else is written, so that the next
+    // install, once the cause is gone, finds no marker and installs.
+    if (!addStudioTools(application))
+        return false;
     closeKey(optionsKey);
     if (regCreate(HKEY_CURRENT_USER, OptionsKey, &optionsKey) != ERROR_SUCCESS)
         optionsKey = nullptr;
     const BYTE marker = 0;
     RegSetValueExA(optionsKey, markerName, 0, REG_BINARY, &marker, 1);
     installBuildDirs(optionsKey);
+    return true;
 }
 
 void PluginInstall::runUninstall(HKEY &optionsKey)
@@ -87,8 +91,7 @@ bool PluginInstall::runMode(Mode mode)
     const bool installed = markerPresent(optionsKey);
     const char *outcome = usageText;
     if (mode == ModeInstall && !installed) {
-        runInstall(optionsKey);
-        outcome = installedText;
+        outcome = runInstall(optionsKey) ? installedText : notInstalledText;
     } else if (mode == ModeInstall) {
         outcome = alreadyInstalledText;
     } else if (mode == ModeUninstall && installed) {

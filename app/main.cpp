@@ -47,13 +47,44 @@ bool productPathGate()
     return false;
 }
 
+// Whether the window system that the toolkit will use has a display to show the
+// window on; without one the toolkit would abort the process.
+bool displayAvailable(int argc, char **argv)
+{
+#ifdef _WIN32
+    Q_UNUSED(argc);
+    Q_UNUSED(argv);
+    return true;
+#else
+    QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    for (int index = 1; index + 1 < argc; ++index) {
+        if (qstrcmp(argv[index], "-platform") == 0)
+            platform = argv[index + 1];
+    }
+    const bool x11 = !qgetenv("DISPLAY").isEmpty();
+    const bool wayland = !qgetenv("WAYLAND_DISPLAY").isEmpty();
+    if (platform.isEmpty())
+        return x11 || wayland;
+    if (platform.startsWith("xcb"))
+        return x11;
+    if (platform.startsWith("wayland"))
+        return wayland;
+    return true; // offscreen, vnc and the like need no display
+#endif
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     const bool quiet = quietRequested(argc, argv);
-    if (quiet)
+    if (quiet) {
         prepareQuietMode();
+    } else if (!displayAvailable(argc, argv)) {
+        std::fputs("Warning: Cannot open the status window: no display. Run with -quiet to work without a window.\n",
+                   stderr);
+        return -1;
+    }
     // The application object and the window live until the process ends.
     static QApplication *application = new QApplication(argc, argv);
     const QStringList prefixes{QStringLiteral("ideweave_")};

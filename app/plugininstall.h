@@ -27,7 +27,7 @@ public:
     QApplication *application;
 
 private:
-    void runInstall(HKEY &optionsKey);
+    bool runInstall(HKEY &optionsKey);
     void runUninstall(HKEY &optionsKey);
     void reportError(const char *message);
 };

@@ -4,6 +4,8 @@
 #include "studiotools.h"
 #include "toolsmenu.h"
 
+#include <cstring>
+
 namespace {
 
 const char *const noToolsKeyMessage = "Corvessa Brackwater Tindral Error #1";
@@ -33,6 +35,14 @@ void writeEntry(HKEY tools, int index, const ToolEntry &entry, const char *progr
     }
 }
 
+// The entry's PathName for the product directory; false when it does not fit
+// the text buffer that the removal reads PathName values into.
+bool composeEntryPath(char (&path)[programPathBufferSize], const ToolEntry &entry)
+{
+    return composeProductPath(path, sizeof path, entry[pathNamePosition].text, productDirectoryForRegistry()) &&
+           std::strlen(path) < toolTextBufferSize;
+}
+
 } // namespace
 
 bool addStudioTools(QApplication *application)
@@ -46,13 +56,11 @@ bool addStudioTools(QApplication *application)
         return refuse(tools, application, noCountMessage);
     if (count > maxToolEntries - 2)
         return refuse(tools, application, noRoomMessage);
-    // Both paths are composed before anything is written: a cut-off path is never written.
+    // Both paths are composed before anything is written: a cut-off path, or one
+    // that an uninstall could not read back, is never written.
     char viewerPath[programPathBufferSize];
     char optionsPath[programPathBufferSize];
-    if (!composeProductPath(viewerPath, sizeof viewerPath, viewerEntry[pathNamePosition].text,
-                            productDirectoryForRegistry()) ||
-        !composeProductPath(optionsPath, sizeof optionsPath, optionsEntry[pathNamePosition].text,
-                            productDirectoryForRegistry()))
+    if (!composeEntryPath(viewerPath, viewerEntry) || !composeEntryPath(optionsPath, optionsEntry))
         return refuse(tools, application, pathTooLongMessage);
 
     writeNumber(tools, toolCountName, count + 2);

@@ -1,6 +1,7 @@
 #include "registry.h"
 
 #include <cstring>
+#include <vector>
 
 LONG regOpen(HKEY root, const char *subKey, HKEY *key)
 {
@@ -43,6 +44,25 @@ LONG readText(HKEY key, const char *valueName, char *buffer, DWORD bufferSize)
     return ERROR_SUCCESS;
 }
 
+LONG readWholeText(HKEY key, const char *valueName, std::string &text)
+{
+    text.clear();
+    DWORD size = 0;
+    LONG status = RegQueryValueExA(key, valueName, nullptr, nullptr, nullptr, &size);
+    // The value may grow between the two calls; then its new size is asked again.
+    for (int attempt = 0; status == ERROR_SUCCESS && attempt < 3; ++attempt) {
+        std::vector<char> data(size + 1, '\0');
+        status = regQuery(key, valueName, data.data(), &size);
+        if (status == ERROR_SUCCESS) {
+            text.assign(data.data(), strnlen(data.data(), size));
+            return ERROR_SUCCESS;
+        }
+        if (status == ERROR_MORE_DATA)
+            status = ERROR_SUCCESS;
+    }
+    return status == ERROR_SUCCESS ? ERROR_MORE_DATA : status;
+}
+
 LONG readNumber(HKEY key, const char *valueName, int32_t &number)
 {
     unsigned char bytes[4] = {0, 0, 0, 0};
@@ -71,7 +91,13 @@ void registryRelease() {}
 
 bool registryFormOfPath(const std::string &localPath, std::string &registryPath, std::string &)
 {
-    registryPath = localPath;
+    // A relative path is taken from the current directory, as the program would find it.
+    const bool absolute = !localPath.empty() && (localPath[0] == '\\' || localPath[0] == '/' ||
+                                                 (localPath.size() >= 3 && localPath[1] == ':' &&
+                                                  (localPath[2] == '\\' || localPath[2] == '/')));
+    char full[MAX_PATH];
+    const DWORD length = absolute ? 0 : GetFullPathNameA(localPath.c_str(), sizeof full, full, nullptr);
+    registryPath = length > 0 && length < sizeof full ? full : localPath;
     return true;
 }
 
@@ -82,23 +108,48 @@ std::string localFormOfPath(const std::string &path) { return path; }
 #include "winreg/hivefile.h"
 #include "winreg/wineprefix.h"
 
+#include <cctype>
+#include <filesystem>
+
 bool registryUsable() { return winregOpenHive() == ERROR_SUCCESS; }
 std::string registryLocation() { return winregHivePath(); }
 std::string registryProblem() { return winregProblem(); }
 bool registrySave() { return RegFlushKey(HKEY_CURRENT_USER) == ERROR_SUCCESS; }
 void registryRelease() { winregRelease(); }
 
+namespace {
+
+// "C:\...", "C:" or "\\server\...": a path named as Windows names it.
+bool isWindowsFormPath(const std::string &path)
+{
+    return (path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':') ||
+           (!path.empty() && path[0] == '\\');
+}
+
+// A relative Unix path taken from the current directory, without "." and ".." parts.
+std::string absoluteUnixPath(const std::string &path)
+{
+    if (path.empty() || path[0] == '/')
+        return path;
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.lexically_normal().string();
+}
+
+} // namespace
+
 bool registryFormOfPath(const std::string &localPath, std::string &registryPath, std::string &problem)
 {
-    // Windows programs under Wine need Windows paths; other forms are taken as they are.
-    if (localPath.empty() || localPath[0] != '/') {
+    // Windows programs under Wine need Windows paths; one given in that form is taken as it is.
+    if (localPath.empty() || isWindowsFormPath(localPath)) {
         registryPath = localPath;
         return true;
     }
+    const std::string unixPath = absoluteUnixPath(localPath);
     const std::string prefix = winreg::locateHive().prefix;
-    if (winreg::windowsFormOfPath(prefix, localPath, registryPath))
+    if (winreg::windowsFormOfPath(prefix, unixPath, registryPath))
         return true;
-    problem = "No drive of the Wine prefix '" + prefix + "' leads to '" + localPath + "'";
+    problem = "No drive of the Wine prefix '" + prefix + "' leads to '" + unixPath + "'";
     return false;
 }
 

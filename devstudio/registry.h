@@ -30,6 +30,9 @@ LONG regClose(HKEY key);
 // Reads a string value into buffer, which always ends up terminated: a value
 // that fills the whole buffer without a terminator counts as too long.
 LONG readText(HKEY key, const char *valueName, char *buffer, DWORD bufferSize);
+// Reads a string value whatever its length: its size first, then its data; the
+// text ends at the first terminator, or where the data ends.
+LONG readWholeText(HKEY key, const char *valueName, std::string &text);
 // Reads a number of at most 4 bytes; shorter data fills the low bytes.
 LONG readNumber(HKEY key, const char *valueName, int32_t &number);
 // Writes a REG_DWORD of 4 bytes.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -30,8 +31,8 @@ void deleteEntry(HKEY tools, int index)
     }
 }
 
-// Moves each value of entry from to entry to; a value that cannot be read leaves
-// the destination absent rather than filled with anything else.
+// Moves each value of entry from to entry to, whole; a value that is missing or
+// cannot be read leaves the destination absent rather than filled with anything else.
 void moveEntry(HKEY tools, int from, int to)
 {
     for (const auto &value : toolEntryLayout) {
@@ -40,11 +41,11 @@ void moveEntry(HKEY tools, int from, int to)
         toolValueName(source, value.stem, from);
         toolValueName(destination, value.stem, to);
         if (value.isText) {
-            char text[toolTextBufferSize];
-            const bool read = readText(tools, source, text, sizeof text) == ERROR_SUCCESS;
+            std::string text; // whole, however long the user made it
+            const bool read = readWholeText(tools, source, text) == ERROR_SUCCESS;
             RegDeleteValueA(tools, source);
             if (read)
-                regSetString(tools, destination, text);
+                regSetString(tools, destination, text.c_str());
         } else {
             int32_t number = 0;
             const bool read = readNumber(tools, source, number) == ERROR_SUCCESS;

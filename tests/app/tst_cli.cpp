@@ -30,7 +30,7 @@ private:
 };
 
 // Runs the program with no display; env entries with an empty value are removed.
-Result run(const QStringList &arguments, const QMap<QString, QString> &env)
+Result run(const QStringList &arguments, const QMap<QString, QString> &env, const QString &workingDirectory = {})
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "LC_ALL", "LANG", "LANGUAGE"})
@@ -44,6 +44,7 @@ Result run(const QStringList &arguments, const QMap<QString, QString> &env)
     }
     QProcess process;
     process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(workingDirectory);
     process.start(QStringLiteral(IDEWEAVE_PROGRAM), arguments);
     process.waitForFinished(30000);
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
@@ -69,6 +70,9 @@ private slots:
     void sampleInstallAndUninstall_data();
     void sampleInstallAndUninstall();
     void noDriveLeadsToTheProduct();
+    void noDisplay();
+    void programPathsAnUninstallFinds_data();
+    void programPathsAnUninstallFinds();
     void catalogueLookedUpThroughTheDrive();
 };
 
@@ -100,7 +104,7 @@ void CommandLineTest::quietRuns_data()
                                     << QString();
     QTest::newRow("menu full") << hiveHeader + directoriesSection("C:\\VC98") + toolsSection(16)
                                << QStringList{QStringLiteral("-quiet"), QStringLiteral("-install")} << 1
-                               << QStringLiteral("Corvessa Brackwater Tindral options installed\n")
+                               << QStringLiteral("Corvessa Brackwater Tindral options is not installed\n")
                                << QStringLiteral("Info: TOO MANY TOOLS INSTALLED. \n Free at least two spaces in the "
                                                  "tools menu bar.\n");
 }
@@ -231,33 +235,38 @@ void CommandLineTest::translatedQuietOutput()
     Product product;
     const Result result = run({QStringLiteral("-install"), QStringLiteral("-quiet")},
                               {{QStringLiteral("TINDRALDIR"), product.path()}, {QStringLiteral("LANG"), QStringLiteral("de_DE.UTF-8")}});
-    QCOMPARE(result.out, QStringLiteral("Corvessa Brackwater Tindral: Optionen installiert\n"));
-    QCOMPARE(result.err, QStringLiteral("Hinweis: Corvessa Brackwater Tindral Fehler #1\n"
-                                        "Fehler: Der Schlüssel von Visual C++ lässt sich nicht öffnen\n"));
+    QCOMPARE(result.out, QStringLiteral("Corvessa Brackwater Tindral: Optionen sind nicht installiert\n"));
+    QCOMPARE(result.err, QStringLiteral("Hinweis: Corvessa Brackwater Tindral Fehler #1\n"));
     QCOMPARE(result.exitCode, 1);
 }
 
 void CommandLineTest::sampleInstallAndUninstall_data()
 {
-    QTest::addColumn<bool>("unixForm");
-    QTest::newRow("TINDRALDIR as a Unix path") << true;
-    QTest::newRow("TINDRALDIR as a Windows path") << false;
+    QTest::addColumn<QString>("productDirectory"); // "PREFIX" stands for the prefix
+    QTest::addColumn<QString>("workingDirectory");
+    QTest::addColumn<QByteArray>("registryForm");
+    QTest::newRow("as a Unix path") << QStringLiteral("PREFIX/drive_c/Tindral") << QString() << QByteArray("C:\\Tindral");
+    QTest::newRow("as a Windows path") << QStringLiteral("C:\\TINDRAL") << QString() << QByteArray("C:\\TINDRAL");
+    QTest::newRow("relative") << QStringLiteral("drive_c/Tindral") << QStringLiteral("PREFIX") << QByteArray("C:\\Tindral");
+    QTest::newRow("relative with dots") << QStringLiteral("./Tindral/../Tindral") << QStringLiteral("PREFIX/drive_c")
+                                        << QByteArray("C:\\Tindral");
 }
 
 void CommandLineTest::sampleInstallAndUninstall()
 {
-    QFETCH(bool, unixForm);
+    QFETCH(QString, productDirectory);
+    QFETCH(QString, workingDirectory);
+    QFETCH(QByteArray, registryForm);
     QFile sample(QStringLiteral(IDEWEAVE_SAMPLE_HIVE));
     QVERIFY(sample.open(QIODevice::ReadOnly));
     HiveFixture fixture(sample.readAll());
     QVERIFY(QDir().mkpath(fixture.prefix() + QStringLiteral("/drive_c/Tindral/lib/locale")));
     const QByteArray before = fixture.text();
-    // Either way the registry names the product C:\Tindral, as Windows programs under Wine need.
-    const QString productDirectory =
-        unixForm ? fixture.prefix() + QStringLiteral("/drive_c/Tindral") : QStringLiteral("C:\\TINDRAL");
-    const QByteArray registryForm = unixForm ? "C:\\Tindral" : "C:\\TINDRAL";
+    // Every way the registry names the product as Windows programs under Wine need it.
+    productDirectory.replace(QStringLiteral("PREFIX"), fixture.prefix());
+    workingDirectory.replace(QStringLiteral("PREFIX"), fixture.prefix());
     const QMap<QString, QString> env{{QStringLiteral("TINDRALDIR"), productDirectory}};
-    QCOMPARE(run({QStringLiteral("-install"), QStringLiteral("-quiet")}, env).exitCode, 0);
+    QCOMPARE(run({QStringLiteral("-install"), QStringLiteral("-quiet")}, env, workingDirectory).exitCode, 0);
     const auto tools = keyValues(fixture.text(), toolsKeyName);
     QCOMPARE(tools.value(QStringLiteral("NumTools")), numberValue(7));
     QCOMPARE(tools.value(QStringLiteral("PathName#5")), textValue(registryForm + "\\bin\\intel\\win32\\tindview.exe"));
@@ -265,7 +274,7 @@ void CommandLineTest::sampleInstallAndUninstall()
     const QByteArray oldPath = keyValues(before, directoriesKeyName).value(QStringLiteral("Path Dirs")).data;
     QCOMPARE(keyValues(fixture.text(), directoriesKeyName).value(QStringLiteral("Path Dirs")).data,
              registryForm + "\\targets\\cvisual6\\cmd;" + registryForm + "\\bin\\intel\\win32;C:\\Common;" + oldPath);
-    QCOMPARE(run({QStringLiteral("-uninstall"), QStringLiteral("-quiet")}, env).exitCode, 0);
+    QCOMPARE(run({QStringLiteral("-uninstall"), QStringLiteral("-quiet")}, env, workingDirectory).exitCode, 0);
     QCOMPARE(keyValues(fixture.text(), toolsKeyName), keyValues(before, toolsKeyName));
     QCOMPARE(keyValues(fixture.text(), directoriesKeyName), keyValues(before, directoriesKeyName));
 }
@@ -285,6 +294,48 @@ void CommandLineTest::noDriveLeadsToTheProduct()
     const Result uninstalled = run({QStringLiteral("-uninstall"), QStringLiteral("-quiet")}, env);
     QCOMPARE(uninstalled.exitCode, 0);
     QCOMPARE(uninstalled.out, QStringLiteral("Corvessa Brackwater Tindral options is not installed\n"));
+}
+
+void CommandLineTest::noDisplay()
+{
+    HiveFixture fixture(devStudioHive);
+    Product product;
+    const Result result = run({QStringLiteral("-install")}, {{QStringLiteral("TINDRALDIR"), product.path()}});
+    QCOMPARE(result.exitCode, 255);
+    QCOMPARE(result.err, QStringLiteral("Warning: Cannot open the status window: no display. "
+                                        "Run with -quiet to work without a window.\n"));
+    QCOMPARE(fixture.text(), devStudioHive);
+}
+
+void CommandLineTest::programPathsAnUninstallFinds_data()
+{
+    // "\bin\intel\win32\tindview.exe" adds 29 characters to the product directory.
+    QTest::addColumn<int>("pathLength");
+    QTest::newRow("254 characters") << 254;
+    QTest::newRow("255 characters") << 255;
+}
+
+void CommandLineTest::programPathsAnUninstallFinds()
+{
+    QFETCH(int, pathLength);
+    HiveFixture fixture(devStudioHive);
+    const QByteArray directoryName(pathLength - 29 - 3, 'd');
+    QVERIFY(QDir().mkpath(fixture.prefix() + QStringLiteral("/drive_c/") + QString::fromLatin1(directoryName) +
+                          QStringLiteral("/lib/locale")));
+    const QMap<QString, QString> env{{QStringLiteral("TINDRALDIR"), QStringLiteral("C:\\") + QString::fromLatin1(directoryName)}};
+    const Result installed = run({QStringLiteral("-install"), QStringLiteral("-quiet")}, env);
+    if (pathLength > 254) {
+        QCOMPARE(installed.err, QStringLiteral("Info: Corvessa Brackwater Tindral Error #4\n"));
+        QCOMPARE(installed.out, QStringLiteral("Corvessa Brackwater Tindral options is not installed\n"));
+        QCOMPARE(installed.exitCode, 1);
+        QCOMPARE(fixture.text(), devStudioHive);
+        return;
+    }
+    QCOMPARE(installed.exitCode, 0);
+    QCOMPARE(keyValues(fixture.text(), toolsKeyName).value(QStringLiteral("PathName#3")).data.size(), pathLength + 1);
+    QCOMPARE(run({QStringLiteral("-uninstall"), QStringLiteral("-quiet")}, env).exitCode, 0);
+    QCOMPARE(keyValues(fixture.text(), toolsKeyName), keyValues(devStudioHive, toolsKeyName));
+    QCOMPARE(keyValues(fixture.text(), directoriesKeyName), keyValues(devStudioHive, directoriesKeyName));
 }
 
 void CommandLineTest::catalogueLookedUpThroughTheDrive()

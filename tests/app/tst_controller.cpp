@@ -22,7 +22,10 @@ QByteArray devStudioHive(bool markerPresent)
     QByteArray text = hiveHeader;
     if (markerPresent)
         text += optionsSection(markerLine + "\"Restore Path\"=\"" + escapedForHive(keptPathDirs) + "\"\n");
-    return text + directoriesSection(userPathDirs) + toolsSection(5);
+    // Installed, the search path is what the install made of the kept one.
+    const QByteArray pathDirs =
+        markerPresent ? "C:\\Prod\\targets\\cvisual6\\cmd;C:\\Prod\\bin\\intel\\win32;C:\\Common;" + keptPathDirs : userPathDirs;
+    return text + directoriesSection(pathDirs) + toolsSection(5);
 }
 
 struct Run {
@@ -53,8 +56,8 @@ private slots:
     void foreignMarker_data();
     void foreignMarker();
     void installTwiceChangesNothing();
-    void installWithoutDevStudioStillWritesMarker();
-    void installWithFullMenuStillWritesMarkerAndPath();
+    void refusedInstallWritesNothing_data();
+    void refusedInstallWritesNothing();
     void optionsKeyThatCannotBeCreated();
     void failedSaveShowsNoOutcome();
     void boxesWaitWithTheRegistryFree();
@@ -144,27 +147,41 @@ void ControllerTest::installTwiceChangesNothing()
     QCOMPARE(hive.text(), installed);
 }
 
-void ControllerTest::installWithoutDevStudioStillWritesMarker()
+void ControllerTest::refusedInstallWritesNothing_data()
 {
-    HiveFixture hive;
-    const Run run = runProgram(ModeInstall);
-    QCOMPARE(run.boxes, QStringList({QStringLiteral("Info: Corvessa Brackwater Tindral Error #1"),
-                                     QStringLiteral("Error: Unable to open key for Visual")}));
-    QCOMPARE(run.text, QStringLiteral("Corvessa Brackwater Tindral options installed"));
-    QVERIFY(markerIn(hive.text()));
-    QVERIFY(keyValues(hive.text(), toolsKeyName).isEmpty());
+    QTest::addColumn<QByteArray>("hive");
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QByteArray>("mended"); // the hive once the cause is gone
+    const QByteArray directories = directoriesSection(userPathDirs);
+    QTest::newRow("no Tools key") << hiveHeader + directories
+                                  << QStringLiteral("Info: Corvessa Brackwater Tindral Error #1")
+                                  << hiveHeader + directories + toolsSection(0);
+    QTest::newRow("negative count") << hiveHeader + directories + hiveSection(toolsKeyPath, "\"NumTools\"=dword:ffffffff\n")
+                                    << QStringLiteral("Info: Corvessa Brackwater Tindral Error #2")
+                                    << hiveHeader + directories + toolsSection(0);
+    QTest::newRow("menu full") << hiveHeader + directories + toolsSection(15)
+                               << QStringLiteral("Info: TOO MANY TOOLS INSTALLED. \n Free at least two spaces in the tools menu bar.")
+                               << hiveHeader + directories + toolsSection(14);
 }
 
-void ControllerTest::installWithFullMenuStillWritesMarkerAndPath()
+void ControllerTest::refusedInstallWritesNothing()
 {
-    HiveFixture hive(hiveHeader + directoriesSection(userPathDirs) + toolsSection(15));
-    const Run run = runProgram(ModeInstall);
-    QCOMPARE(run.boxes, QStringList(QStringLiteral(
-                            "Info: TOO MANY TOOLS INSTALLED. \n Free at least two spaces in the tools menu bar.")));
-    QCOMPARE(run.text, QStringLiteral("Corvessa Brackwater Tindral options installed"));
-    QVERIFY(markerIn(hive.text()));
-    QVERIFY(keyValues(hive.text(), directoriesKeyName).value(QStringLiteral("Path Dirs")).data.startsWith("C:\\Prod\\"));
-    QCOMPARE(keyValues(hive.text(), toolsKeyName).value(QStringLiteral("NumTools")), numberValue(15));
+    QFETCH(QByteArray, hive);
+    QFETCH(QString, box);
+    QFETCH(QByteArray, mended);
+    HiveFixture fixture(hive);
+    const QByteArray before = fixture.text();
+    const Run refused = runProgram(ModeInstall);
+    QCOMPARE(refused.boxes, QStringList(box));
+    QCOMPARE(refused.text, QStringLiteral("Corvessa Brackwater Tindral options is not installed"));
+    QCOMPARE(fixture.text(), before);
+    // Once the user has mended it, the next install installs.
+    fixture.setText(mended);
+    const Run installed = runProgram(ModeInstall);
+    QCOMPARE(installed.boxes, QStringList());
+    QCOMPARE(installed.text, QStringLiteral("Corvessa Brackwater Tindral options installed"));
+    QVERIFY(markerIn(fixture.text()));
+    QVERIFY(keyValues(fixture.text(), directoriesKeyName).value(QStringLiteral("Path Dirs")).data.startsWith("C:\\Prod\\"));
 }
 
 void ControllerTest::optionsKeyThatCannotBeCreated()
@@ -202,7 +219,7 @@ void ControllerTest::failedSaveShowsNoOutcome()
 void ControllerTest::boxesWaitWithTheRegistryFree()
 {
     // While a box waits for the user, the run's changes are saved and another run may go on.
-    HiveFixture hive;
+    HiveFixture hive(hiveHeader + toolsSection(0));
     std::unique_ptr<PluginInstall> window(createStatusWindow(application()));
     BoxWatcher watcher;
     QList<bool> saved, lockFree;
@@ -213,9 +230,9 @@ void ControllerTest::boxesWaitWithTheRegistryFree()
         lockFree << (::flock(lock.handle(), LOCK_EX | LOCK_NB) == 0);
     };
     window->runMode(ModeInstall);
-    QCOMPARE(watcher.boxes.size(), 2);
-    QCOMPARE(saved, QList<bool>({true, true}));
-    QCOMPARE(lockFree, QList<bool>({true, true}));
+    QCOMPARE(watcher.boxes.size(), 1);
+    QCOMPARE(saved, QList<bool>({true}));
+    QCOMPARE(lockFree, QList<bool>({true}));
 }
 
 void ControllerTest::statusWindowAsShown()

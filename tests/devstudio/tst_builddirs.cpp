@@ -58,6 +58,8 @@ private slots:
     void restoreFailures_data();
     void restoreFailures();
     void installThenRestoreGivesTheOldListBack();
+    void restoreKeepsLaterEdits_data();
+    void restoreKeepsLaterEdits();
     void listsAtTheirLimits_data();
     void listsAtTheirLimits();
     void unterminatedListIsReadAsItsText();
@@ -78,10 +80,12 @@ void BuildDirsTest::composition_data()
                                                  "D:\\kit\\Common;OLD;C:\\x");
     QTest::newRow("C:\\rt") << QByteArray("C:\\rt") << old
                             << QByteArray("C:\\rt\\targets\\cvisual6\\cmd;C:\\rt\\bin\\intel\\win32;C:\\Common;OLD;C:\\x");
-    QTest::newRow("rt") << QByteArray("rt") << old
-                        << QByteArray("rt\\targets\\cvisual6\\cmd;rt\\bin\\intel\\win32;rt\\..\\Common;OLD;C:\\x");
-    QTest::newRow("rt\\") << QByteArray("rt\\") << old
-                          << QByteArray("rt\\\\targets\\cvisual6\\cmd;rt\\\\bin\\intel\\win32;rt\\\\..\\Common;OLD;C:\\x");
+    // Relative directories are taken from the current directory, here drive C's root.
+    QTest::newRow("relative rt") << QByteArray("rt") << old
+                                 << QByteArray("C:\\rt\\targets\\cvisual6\\cmd;C:\\rt\\bin\\intel\\win32;C:\\Common;OLD;C:\\x");
+    QTest::newRow("relative ./kit/rt/") << QByteArray("./kit/rt/") << old
+                                        << QByteArray("C:\\kit\\rt\\\\targets\\cvisual6\\cmd;C:\\kit\\rt\\\\bin\\intel\\win32;"
+                                                      "C:\\kit\\Common;OLD;C:\\x");
     QTest::newRow("empty old list") << QByteArray("C:\\rt") << QByteArray()
                                     << QByteArray("C:\\rt\\targets\\cvisual6\\cmd;C:\\rt\\bin\\intel\\win32;C:\\Common;");
 }
@@ -93,7 +97,11 @@ void BuildDirsTest::composition()
     QFETCH(QByteArray, expected);
     qputenv("TINDRALDIR", productDirectory);
     HiveFixture hive(hiveHeader + directoriesSection(old));
-    QCOMPARE(runAction(Action::Install), QStringList());
+    const QString startDirectory = QDir::currentPath();
+    QDir::setCurrent(hive.prefix() + QStringLiteral("/drive_c"));
+    const QStringList boxes = runAction(Action::Install);
+    QDir::setCurrent(startDirectory);
+    QCOMPARE(boxes, QStringList());
     QCOMPARE(pathDirs(hive), textValue(expected));
     QCOMPARE(restorePath(hive), textValue(old));
 }
@@ -148,7 +156,9 @@ void BuildDirsTest::restoreFailures_data()
         << hiveHeader + optionsSection("\"Restore Path\"=\"" + QByteArray(1024, 'r') + "\"\n") + directoriesSection(oldList)
         << false << QStringLiteral("Error: Unable to open the restore key");
     QTest::newRow("Path Dirs write fails")
-        << hiveHeader + optionsSection("\"Restore Path\"=\"C:\\\\old\"\n") + directoriesSection(oldList) << true
+        << hiveHeader + optionsSection("\"Restore Path\"=\"C:\\\\old\"\n") +
+               directoriesSection("C:\\Prod\\targets\\cvisual6\\cmd;C:\\Prod\\bin\\intel\\win32;C:\\Common;C:\\old")
+        << true
         << QStringLiteral("Error: Restore key creation failed");
 }
 
@@ -178,6 +188,42 @@ void BuildDirsTest::installThenRestoreGivesTheOldListBack()
     QCOMPARE(restorePath(hive), textValue("C:\\VC98;%SystemRoot%"));
     QCOMPARE(runAction(Action::Restore), QStringList());
     QCOMPARE(pathDirs(hive), textValue("C:\\VC98;%SystemRoot%"));
+}
+
+void BuildDirsTest::restoreKeepsLaterEdits_data()
+{
+    QTest::addColumn<QByteArray>("current"); // Path Dirs at uninstall; absent when null
+    QTest::addColumn<QByteArray>("kept");    // Restore Path
+    QTest::addColumn<QByteArray>("expected"); // absent when null
+    const QByteArray product = "C:\\Prod\\targets\\cvisual6\\cmd;C:\\Prod\\bin\\intel\\win32;C:\\Common";
+    QTest::newRow("as installed") << product + ";" + oldList << oldList << oldList;
+    QTest::newRow("as installed, empty kept list") << product + ";" << QByteArray("") << QByteArray("");
+    QTest::newRow("directory added behind") << product + ";" + oldList + ";C:\\MyLib\\bin" << oldList
+                                            << oldList + ";C:\\MyLib\\bin";
+    QTest::newRow("directory added in front") << "C:\\MyLib\\bin;" + product + ";" + oldList << oldList
+                                              << "C:\\MyLib\\bin;" + oldList;
+    QTest::newRow("stale kept list") << QByteArray("C:\\New;C:\\WINDOWS") << QByteArray("C:\\Old")
+                                     << QByteArray("C:\\New;C:\\WINDOWS");
+    QTest::newRow("stale kept list, product inside") << "C:\\New;" + product + ";C:\\WINDOWS" << QByteArray("C:\\Old")
+                                                     << QByteArray("C:\\New;C:\\WINDOWS");
+    QTest::newRow("only first occurrences go") << product + ";" + product << QByteArray("C:\\Old") << product;
+    QTest::newRow("part of an element stays") << QByteArray("C:\\Prod\\bin\\intel\\win32\\x;C:\\Commons")
+                                              << oldList << QByteArray("C:\\Prod\\bin\\intel\\win32\\x;C:\\Commons");
+    QTest::newRow("one directory left") << "C:\\Prod\\bin\\intel\\win32;" + oldList << QByteArray("C:\\Old") << oldList;
+    QTest::newRow("no Path Dirs") << QByteArray() << oldList << QByteArray();
+}
+
+void BuildDirsTest::restoreKeepsLaterEdits()
+{
+    QFETCH(QByteArray, current);
+    QFETCH(QByteArray, kept);
+    QFETCH(QByteArray, expected);
+    const QByteArray directories = current.isNull() ? hiveSection(directoriesKeyPath, "\"Include Dirs\"=\"C:\\\\inc\"\n")
+                                                    : directoriesSection(current);
+    HiveFixture hive(hiveHeader + optionsSection("\"Restore Path\"=\"" + escapedForHive(kept) + "\"\n") + directories);
+    QCOMPARE(runAction(Action::Restore), QStringList());
+    QCOMPARE(pathDirs(hive), expected.isNull() ? StoredValue() : textValue(expected));
+    QCOMPARE(restorePath(hive), textValue(kept));
 }
 
 void BuildDirsTest::listsAtTheirLimits_data()

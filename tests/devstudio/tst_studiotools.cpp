@@ -27,8 +27,10 @@ QByteArray entryLines(int index, const UserEntry &entry)
     const QByteArray seed = QByteArray::number(entry.seed);
     auto number = [](int value) { return "dword:" + QByteArray::number(value, 16).rightJustified(8, '0') + "\n"; };
     QByteArray lines = "\"MenuName#" + n + "\"=\"Tool " + seed + "\"\n";
-    lines += "\"DefaultArguments#" + n + "\"=\"" + (entry.seed == 0 ? viewerArguments : "-arg " + seed) + "\"\n";
-    lines += "\"InitialDirectory#" + n + "\"=\"$(WkspDir)\\\\" + seed + "\"\n";
+    // Seeds from 100 on stand for values longer than the 255-byte text buffer.
+    const QByteArray arguments = entry.seed >= 100 ? "-arg " + QByteArray(300, 'a') : "-arg " + seed;
+    lines += "\"DefaultArguments#" + n + "\"=\"" + (entry.seed == 0 ? viewerArguments : arguments) + "\"\n";
+    lines += "\"InitialDirectory#" + n + "\"=\"$(WkspDir)\\\\" + (entry.seed >= 100 ? QByteArray(260, 'd') : seed) + "\"\n";
     lines += "\"AskArgument#" + n + "\"=" + number(entry.seed % 2);
     lines += "\"GUITool#" + n + "\"=" + number(1);
     lines += "\"OutputRedirect#" + n + "\"=" + number(0);
@@ -197,9 +199,10 @@ void StudioToolsTest::refusesPathsThatDoNotFit_data()
 {
     QTest::addColumn<int>("length");
     QTest::addColumn<bool>("fits");
-    // "\bin\intel\win32\tindview.exe" adds 29 characters; the path has 1023 at most.
-    QTest::newRow("longest that fits") << 1023 - 29 << true;
-    QTest::newRow("one too long") << 1023 - 28 << false;
+    // "\bin\intel\win32\tindview.exe" adds 29 characters; an uninstall reads 254 back.
+    QTest::newRow("longest that is found again") << 254 - 29 << true;
+    QTest::newRow("one too long to be found") << 255 - 29 << false;
+    QTest::newRow("beyond the path buffer") << 1024 - 29 << false;
     QTest::newRow("far too long") << 5000 << false;
 }
 
@@ -213,7 +216,7 @@ void StudioToolsTest::refusesPathsThatDoNotFit()
     const Added added = addTools();
     QCOMPARE(added.result, fits);
     if (fits) {
-        QCOMPARE(toolsValues(hive.text()).value(QStringLiteral("PathName#1")).data.size(), 1024);
+        QCOMPARE(toolsValues(hive.text()).value(QStringLiteral("PathName#1")).data.size(), 255);
     } else {
         QCOMPARE(added.boxes, QStringList(QStringLiteral("Info: Corvessa Brackwater Tindral Error #4")));
         QCOMPARE(hive.text(), text);
@@ -255,6 +258,8 @@ void StudioToolsTest::removes_data()
                                   << QByteArray("") << QList<int>{0} << true;
     QTest::newRow("path too long") << QList<UserEntry>{UserEntry{tooLongPath, 3}, viewer, a} << countLine(3)
                                    << QByteArray("C:\\") << QList<int>{0, 2} << true;
+    QTest::newRow("long values move whole") << QList<UserEntry>{viewer, UserEntry{tooLongPath, 100}, UserEntry{"C:\\l.exe", 101}}
+                                            << countLine(3) << QByteArray("tindview.exe") << QList<int>{1, 2} << true;
 }
 
 void StudioToolsTest::removes()

@@ -62,5 +62,33 @@ wait_wine "$prefix"
 after=$(read_menu)
 [ "$after" = "$before" ] || fail "the menu and search path after uninstall differ: $(diff <(echo "$before") <(echo "$after"))"
 
+# Installed again; then the user adds an entry with long values behind the
+# product's and a directory to the search path, through Wine. Uninstall moves the
+# entry down whole and keeps the directory.
+"$ideweave" -install -quiet >/dev/null || fail "the second ideweave -install exited with $?"
+long_arguments=$(printf -- '-x%.0s' $(seq 150))
+long_directory="C:\\$(printf 'd%.0s' $(seq 257))"
+add 'MenuName#5' REG_SZ 'Late tool'
+add 'DefaultArguments#5' REG_SZ "$long_arguments"
+add 'InitialDirectory#5' REG_SZ "$long_directory"
+for flag in AskArgument GUITool OutputRedirect CloseWindow UseSearchPath VisibleOnMenu ReloadNoPrompt; do
+    add "$flag#5" REG_DWORD 7
+done
+add 'PathName#5' REG_SZ 'C:\Tools\late.exe'
+add NumTools REG_DWORD 6
+wine reg add 'HKCU\Software\Microsoft\Devstudio\6.0\Build System\Components\Platforms\Win32 (x86)\Directories' \
+    /v 'Path Dirs' /t REG_SZ /d 'C:\Tindral\targets\cvisual6\cmd;C:\Tindral\bin\intel\win32;C:\Common;C:\VC98\BIN;C:\windows\system32;C:\MyLib\bin' /f >/dev/null
+wait_wine "$prefix"
+"$ideweave" -uninstall -quiet >/dev/null || fail "the second ideweave -uninstall exited with $?"
+edited=$(read_menu)
+see() { grep -qxF -- "$1" <<<"$edited" || fail "after the second uninstall the stand-in does not see: $1"; }
+see 'NumTools 4'
+see "DefaultArguments#3 REG_SZ \"$long_arguments\" (301 bytes)"
+see "InitialDirectory#3 REG_SZ \"$long_directory\" (261 bytes)"
+see 'ReloadNoPrompt#3 REG_DWORD 7'
+see 'PathName#3 REG_SZ "C:\Tools\late.exe" (18 bytes)'
+see 'Path Dirs REG_SZ "C:\VC98\BIN;C:\windows\system32;C:\MyLib\bin" (45 bytes)'
+[ "$(grep -E '#[012] ' <<<"$edited")" = "$(grep -E '#[012] ' <<<"$before")" ] || fail "the user's first entries changed"
+
 if [ "$failures" -ne 0 ]; then exit 1; fi
 echo "Developer Studio under Wine sees what ideweave wrote, and the menu as it was after uninstall"
