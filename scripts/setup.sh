@@ -1,18 +1,31 @@
 #!/bin/bash
-# Installs what building and testing ideweave needs on Debian, when it is missing.
+# Installs what ideweave needs on Debian, when it is missing.
+#   setup.sh          what building the program needs (Qt 6, CMake, a compiler)
+#   setup.sh --tests  that and what the tests need: Wine, mingw-w64 and Qt's
+#                     source for the Windows program, clang for fuzzing and the
+#                     sanitizers, Xvfb, packaging tools, a German locale
 set -eu
-packages=(cmake make g++ qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
-          wine wine64 g++-mingw-w64-x86-64 clang libclang-rt-14-dev xvfb x11-utils xdotool imagemagick
-          diffutils util-linux time)
+packages=(cmake make g++ qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools)
+if [ "${1:-}" = "--tests" ]; then
+    packages+=(wine wine64 g++-mingw-w64-x86-64 ninja-build dpkg-dev xz-utils zip unzip
+               clang libclang-rt-14-dev xvfb x11-utils xdotool imagemagick
+               man-db groff-base locales diffutils util-linux time)
+fi
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
 done
-if [ ${#missing[@]} -eq 0 ]; then
-    exit 0
-fi
-echo "Installing: ${missing[*]}"
 as_root=()
 [ "$(id -u)" -eq 0 ] || as_root=(sudo)
-"${as_root[@]}" apt-get update -q
-DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -ne 0 ]; then
+    echo "Installing: ${missing[*]}"
+    "${as_root[@]}" apt-get update -q
+    DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+# Wine takes its language from the C library's locale, which must exist.
+if [ "${1:-}" = "--tests" ] && ! locale -a 2>/dev/null | grep -qix 'de_DE.utf-\?8'; then
+    echo "Generating the de_DE.UTF-8 locale"
+    "${as_root[@]}" sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' | "${as_root[@]}" tee -a /etc/locale.gen >/dev/null
+    "${as_root[@]}" locale-gen >/dev/null
+fi

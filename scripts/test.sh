@@ -4,7 +4,7 @@
 # UndefinedBehaviorSanitizer, where any report fails the test that caused it.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/setup.sh"
+"$root/scripts/setup.sh" --tests
 
 echo "== Build and test"
 BUILD_DIR=${BUILD_DIR:-$root/build} "$root/scripts/build.sh"
