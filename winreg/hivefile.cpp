@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
@@ -83,10 +85,11 @@ HiveLocation locateHive()
 bool HiveLock::acquire(const std::string &directory, int timeoutSeconds, std::string &problem)
 {
     release();
-    const std::string path = directory + "/" + lockFileName;
-    m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    // The prefix directory itself is locked: no lock file is created or left behind.
+    const std::string &path = directory;
+    m_fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (m_fd < 0) {
-        problem = systemError("cannot create the lock file " + path);
+        problem = systemError("cannot open " + path + " to lock it");
         return false;
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
@@ -125,10 +128,32 @@ bool currentStamp(const std::string &path, FileStamp &stamp, std::string &proble
     return true;
 }
 
+bool runAsPrefixOwner(const std::string &prefix, std::string &problem)
+{
+    struct stat info;
+    if (::geteuid() != 0 || ::stat(prefix.c_str(), &info) != 0 || info.st_uid == 0)
+        return true;
+    const passwd *owner = ::getpwuid(info.st_uid);
+    const gid_t group = owner ? owner->pw_gid : info.st_gid;
+    const bool groupsSet = owner ? ::initgroups(owner->pw_name, group) == 0 : ::setgroups(0, nullptr) == 0;
+    // setgid before setuid: once the user is the owner, the group can no longer change.
+    if (!groupsSet || ::setgid(group) != 0 || ::setuid(info.st_uid) != 0) {
+        problem = systemError("cannot run as the owner of " + prefix);
+        return false;
+    }
+    return true;
+}
+
 bool readHive(const std::string &path, std::string &text, FileStamp &stamp, std::string &problem)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Anything but a regular file is refused before it is opened: a FIFO would
+    // block the run, a device could answer anything.
     struct stat info;
+    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        problem = path + " is not a regular file";
+        return false;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0 || ::fstat(fd, &info) != 0) {
         problem = systemError("cannot open " + path);
         if (fd >= 0)

@@ -26,7 +26,7 @@ struct FileStamp {
     bool operator==(const FileStamp &other) const;
 };
 
-// An exclusive lock on a file beside the hive, held between loading and saving.
+// An exclusive lock on the prefix directory, held between loading and saving.
 class HiveLock {
 public:
     HiveLock() = default;
@@ -41,7 +41,11 @@ private:
 };
 
 inline constexpr int lockTimeoutSeconds = 10;
-inline constexpr const char *lockFileName = ".ideweave-lock";
+
+// When root runs on a prefix that belongs to another user, the rest of the run
+// is that user's (with the user's groups), so that it can create, change or
+// replace no file that the owner could not. False when that cannot be done.
+bool runAsPrefixOwner(const std::string &prefix, std::string &problem);
 
 // Writes all of data, going on after short writes and interruptions.
 bool writeAll(int fd, std::string_view data);

@@ -74,11 +74,13 @@ LONG ensureLoaded()
     s.problem.clear();
     if (!fileExists(s.location.prefix))
         return loadFailure(s, ERROR_FILE_NOT_FOUND, "the Wine prefix " + s.location.prefix + " does not exist");
+    std::string problem;
+    if (!runAsPrefixOwner(s.location.prefix, problem))
+        return loadFailure(s, ERROR_ACCESS_DENIED, problem);
     if (!fileExists(s.location.hivePath))
         return loadFailure(s, ERROR_FILE_NOT_FOUND, "the Wine prefix has no user.reg");
     if (wineserverRunning(s.location.prefix))
         return loadFailure(s, ERROR_LOCK_VIOLATION, wineRunningProblem(s.location.prefix));
-    std::string problem;
     if (!s.lock.acquire(s.location.prefix, lockTimeoutSeconds, problem))
         return loadFailure(s, ERROR_LOCK_VIOLATION, problem);
     removeStaleTemporary(s.location.hivePath);

@@ -202,7 +202,7 @@ void CommandLineTest::lockHeldTooLong()
     HiveFixture fixture(devStudioHive);
     Product product;
     QProcess holder;
-    holder.start(QStringLiteral("flock"), {fixture.prefix() + QStringLiteral("/.ideweave-lock"),
+    holder.start(QStringLiteral("flock"), {fixture.prefix(),
                                            QStringLiteral("sleep"), QStringLiteral("15")});
     QVERIFY(holder.waitForStarted());
     QTest::qWait(300);

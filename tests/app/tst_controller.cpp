@@ -7,7 +7,9 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include <fcntl.h>
 #include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -225,9 +227,9 @@ void ControllerTest::boxesWaitWithTheRegistryFree()
     QList<bool> saved, lockFree;
     watcher.onBox = [&]() {
         saved << markerIn(hive.text());
-        QFile lock(hive.prefix() + QStringLiteral("/.ideweave-lock"));
-        lock.open(QIODevice::ReadWrite);
-        lockFree << (::flock(lock.handle(), LOCK_EX | LOCK_NB) == 0);
+        const int prefix = ::open(QFile::encodeName(hive.prefix()).constData(), O_RDONLY | O_DIRECTORY);
+        lockFree << (::flock(prefix, LOCK_EX | LOCK_NB) == 0);
+        ::close(prefix);
     };
     window->runMode(ModeInstall);
     QCOMPARE(watcher.boxes.size(), 1);
