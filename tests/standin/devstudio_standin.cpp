@@ -1,7 +1,7 @@
 // Stands in for Developer Studio 6 under Wine: reads the current user's Tools
 // menu as Developer Studio does (NumTools, then the eleven values of each entry
-// 0 to NumTools - 1, with their types) and the Win32 (x86) search path, and
-// prints them, one value a line.
+// 0 to NumTools - 1, with their types), the Win32 (x86) search path and the
+// product's own key, and prints them, one value a line.
 #include <windows.h>
 
 #include <cstdio>
@@ -11,6 +11,7 @@ namespace {
 const char *const toolsKey = "Software\\Microsoft\\Devstudio\\6.0\\Tools";
 const char *const directoriesKey =
     "Software\\Microsoft\\Devstudio\\6.0\\Build System\\Components\\Platforms\\Win32 (x86)\\Directories";
+const char *const optionsKey = "SOFTWARE\\Brackwater Software\\Tindral\\Options\\Studio";
 const char *const entryStems[] = {"MenuName#",      "DefaultArguments#", "InitialDirectory#", "AskArgument#",
                                   "GUITool#",       "OutputRedirect#",   "CloseWindow#",      "UseSearchPath#",
                                   "VisibleOnMenu#", "ReloadNoPrompt#",   "PathName#"};
@@ -62,6 +63,14 @@ int main()
         RegCloseKey(directories);
     } else {
         std::printf("no directories\n");
+    }
+    HKEY options = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, optionsKey, 0, KEY_READ, &options) == ERROR_SUCCESS) {
+        printValue(options, "ACTIVATION");
+        printValue(options, "Restore Path");
+        RegCloseKey(options);
+    } else {
+        std::printf("no product key\n");
     }
     return 0;
 }

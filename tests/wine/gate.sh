@@ -9,6 +9,9 @@ prefix=$(new_prefix "$2")
 trap 'WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true; wait_wine "$prefix"; rm -rf "$prefix"' EXIT
 export WINEPREFIX="$prefix" TINDRALDIR="$prefix/drive_c/Tindral"
 mkdir -p "$TINDRALDIR/lib/locale"
+# An empty Tools menu, so that an install has somewhere to add its entries.
+wine reg add 'HKCU\Software\Microsoft\Devstudio\6.0\Tools' /v NumTools /t REG_DWORD /d 0 /f >/dev/null
+wait_wine "$prefix"
 cp "$prefix/user.reg" "$prefix/user.reg.before"
 
 wineserver -p
@@ -25,7 +28,7 @@ cmp -s "$prefix/user.reg" "$prefix/user.reg.before" || { echo "FAIL: user.reg ch
 
 wineserver -k
 wait_wine "$prefix"
-# The bare prefix has no Developer Studio keys: their boxes make the status 1.
+# The prefix has no search path: its box makes the status 1.
 "$ideweave" -install -quiet 2>/dev/null | grep -q "options installed" || { echo "FAIL: no install after wineserver -k"; exit 1; }
 grep -q '^"ACTIVATION"=hex:00$' "$prefix/user.reg" || { echo "FAIL: no marker"; exit 1; }
 echo "refused while Wine ran, installed after"

@@ -8,12 +8,14 @@ need_wine() {
     command -v wineserver >/dev/null 2>&1 || skip "wineserver is not installed"
 }
 
-# new_prefix TEMPLATE: a fresh copy of the template prefix in a temporary folder.
+# new_prefix TEMPLATE: a fresh copy of the template prefix in a temporary folder,
+# hard-linked but for the hives, which Wine and ideweave change.
 new_prefix() {
     [ -f "$1/user.reg" ] || skip "no Wine prefix template at $1"
     local dir
     dir=$(mktemp -d /tmp/ideweave-wine.XXXXXX)
-    cp -a "$1/." "$dir/"
+    cp -al "$1/." "$dir/"
+    for hive in "$dir"/*.reg; do cp --remove-destination "$1/$(basename "$hive")" "$hive"; done
     rm -f "$dir/wineserver"  # each copy gets a wineserver directory of its own
     echo "$dir"
 }
