@@ -11,6 +11,7 @@ bool Hive::load(std::string text, FormatError &error)
     m_text = std::move(text);
     m_sections.clear();
     m_keys.clear();
+    m_keys.try_emplace(std::u16string()); // the root key, which needs no section to exist
     m_changed = false;
     return scanHive(
         m_text, m_preambleEnd,

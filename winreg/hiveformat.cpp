@@ -98,8 +98,11 @@ size_t plainRunEnd(std::string_view text, size_t pos, char terminator)
 }
 
 // Reads escaped text from line[pos] up to the unescaped terminator, which it
-// consumes; without out the text is only checked.
-bool readEscaped(std::string_view line, size_t &pos, char terminator, std::u16string *out, std::string &problem)
+// consumes; without out the text is only checked. An escaped NUL is accepted
+// only where allowNul says so: Wine reads a name, a key path or a plain string
+// holding one as something else than it says.
+bool readEscaped(std::string_view line, size_t &pos, char terminator, std::u16string *out, std::string &problem,
+                 bool allowNul = false)
 {
     if (out)
         out->clear();
@@ -133,7 +136,9 @@ bool readEscaped(std::string_view line, size_t &pos, char terminator, std::u16st
         ++pos; // a backslash
         if (pos >= line.size())
             break;
-        auto push = [out](char16_t unit) {
+        bool nul = false;
+        auto push = [out, &nul](char16_t unit) {
+            nul = unit == 0;
             if (out)
                 out->push_back(unit);
         };
@@ -155,6 +160,8 @@ bool readEscaped(std::string_view line, size_t &pos, char terminator, std::u16st
         } else {
             return problem = std::string("unknown escape \\") + e, false;
         }
+        if (nul && !allowNul)
+            return problem = "a NUL inside quoted text, which Wine does not read as text", false;
     }
     return problem = std::string("missing closing ") + terminator, false;
 }
@@ -166,7 +173,9 @@ bool readHeader(std::string_view line, std::u16string &path, std::string &proble
     size_t pos = 1;
     if (!readEscaped(line, pos, ']', &path, problem))
         return false;
-    if (path.empty() || path.front() == u'\\' || path.back() == u'\\' || path.find(u"\\\\") != std::u16string::npos)
+    // An empty path is the root key, where Wine keeps values set on HKEY_CURRENT_USER itself.
+    if (!path.empty() &&
+        (path.front() == u'\\' || path.back() == u'\\' || path.find(u"\\\\") != std::u16string::npos))
         return problem = "key path has an empty component", false;
     while (pos < line.size() && line[pos] == ' ')
         ++pos;
@@ -257,7 +266,7 @@ bool readData(std::string_view data, RegValue &value, std::u16string &text, bool
         if (pos >= data.size() || data[pos] != '"')
             return problem = "expected a quoted string", false;
         ++pos;
-        if (!readEscaped(data, pos, '"', keep ? &text : nullptr, problem))
+        if (!readEscaped(data, pos, '"', keep ? &text : nullptr, problem, type == regMultiSz))
             return false;
         if (!restIsBlank(data, pos))
             return problem = "unexpected text after the string", false;
@@ -277,6 +286,9 @@ bool readData(std::string_view data, RegValue &value, std::u16string &text, bool
         uint32_t type;
         if (!readTypeNumber(data, pos, type) || pos >= data.size() || data[pos] != ':')
             return problem = "bad str type", false;
+        // Wine reads only these two as the text they hold.
+        if (type != regExpandSz && type != regMultiSz)
+            return problem = "str(" + std::string(data.substr(4, pos - 5)) + ") is not a text type that Wine reads", false;
         ++pos;
         return readString(type);
     }
@@ -427,11 +439,22 @@ void appendValue(std::string &out, const RegValue &value)
 
 } // namespace
 
+namespace {
+
+// Wine orders names by their lower-case form, so "[", "^" and "_" come before letters.
+char16_t orderOf(char16_t c)
+{
+    const char16_t folded = foldCase(c);
+    return folded >= u'A' && folded <= u'Z' ? static_cast<char16_t>(folded + 0x20) : folded;
+}
+
+} // namespace
+
 int compareNames(std::u16string_view a, std::u16string_view b)
 {
     const size_t common = std::min(a.size(), b.size());
     for (size_t i = 0; i < common; ++i) {
-        const char16_t x = foldCase(a[i]), y = foldCase(b[i]);
+        const char16_t x = orderOf(a[i]), y = orderOf(b[i]);
         if (x != y)
             return x < y ? -1 : 1;
     }
@@ -453,6 +476,18 @@ bool pathLess(std::u16string_view a, std::u16string_view b)
 }
 
 namespace {
+
+// Wine reads the last line of a name that a key holds twice.
+void keepLastOfName(std::vector<RegValue> &values, const RegValue &value)
+{
+    for (auto &existing : values) {
+        if (compareNames(existing.name, value.name) == 0) {
+            existing = value;
+            return;
+        }
+    }
+    values.push_back(value);
+}
 
 // Reads the lines of one key's section. Its scratch buffers keep their capacity
 // from one section to the next, so that checking a whole file allocates little.
@@ -491,7 +526,7 @@ bool SectionParser::parse(std::string_view span, size_t firstLine, std::u16strin
         if (!readValue(lines, line, out != nullptr, error))
             return false;
         if (out)
-            out->values.push_back(m_value);
+            keepLastOfName(out->values, m_value);
     }
     return true;
 }
@@ -587,6 +622,18 @@ bool scanHive(std::string_view text, HiveLayout &layout, FormatError &error)
             return true;
         },
         error);
+}
+
+std::string hiveArch(std::string_view text)
+{
+    LineReader lines(text, 1);
+    std::string_view line;
+    constexpr std::string_view option = "#arch=";
+    while (lines.next(line) && (line.empty() || line[0] != '[')) {
+        if (line.substr(0, option.size()) == option)
+            return std::string(line.substr(option.size()));
+    }
+    return std::string();
 }
 
 std::string formatSection(const KeySection &section, int64_t unixSeconds, uint64_t fileTime)

@@ -53,6 +53,9 @@ bool scanHive(std::string_view text, size_t &preambleEnd, const SectionVisitor &
 bool scanHive(std::string_view text, HiveLayout &layout, FormatError &error);
 // Reads one section's header, options and values; the span must come from scanHive.
 bool readSection(std::string_view span, size_t firstLine, KeySection &section, FormatError &error);
+// The architecture that the "#arch=" line before the first key names ("win32",
+// "win64"), or empty when there is none.
+std::string hiveArch(std::string_view text);
 // A section as Wine writes it, a blank line first, values sorted by name.
 std::string formatSection(const KeySection &section, int64_t unixSeconds, uint64_t fileTime);
 

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <unistd.h>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -54,6 +55,22 @@ std::string wineRunningProblem(const std::string &prefix)
 
 bool fileExists(const std::string &path) { return ::access(path.c_str(), F_OK) == 0; }
 
+// Wine ignores a user.reg whose "#arch=" is not its prefix's, which system.reg names.
+bool archMatchesPrefix(const std::string &prefix, std::string_view userText, std::string &problem)
+{
+    std::ifstream system(prefix + "/system.reg", std::ios::binary);
+    std::string head(4096, '\0');
+    system.read(&head[0], static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<size_t>(system.gcount()));
+    const std::string prefixArch = hiveArch(head);
+    const std::string userArch = hiveArch(userText);
+    if (prefixArch.empty() || userArch.empty() || prefixArch == userArch)
+        return true;
+    problem = "user.reg is marked #arch=" + userArch + " but the prefix is " + prefixArch +
+              " (system.reg): Wine would ignore the whole file";
+    return false;
+}
+
 LONG loadFailure(Store &s, LONG status, std::string problem)
 {
     s.state = Store::State::Failed;
@@ -87,6 +104,8 @@ LONG ensureLoaded()
     std::string text;
     if (!readHive(s.location.hivePath, text, s.stamp, problem))
         return loadFailure(s, ERROR_FILE_NOT_FOUND, problem);
+    if (!archMatchesPrefix(s.location.prefix, text, problem))
+        return loadFailure(s, ERROR_BADDB, problem);
     FormatError error;
     if (!s.hive.load(std::move(text), error))
         return loadFailure(s, ERROR_BADDB, "line " + std::to_string(error.line) + ": " + error.reason);
@@ -167,7 +186,7 @@ LONG subKeyPath(HKEY key, LPCSTR subKey, const char *function, PHKEY result, std
     return fault ? *fault : ERROR_SUCCESS;
 }
 
-// The common start of the value functions: a loaded hive and an existing key that is not the root.
+// The common start of the value functions: a loaded hive and an existing key.
 LONG valueKey(HKEY key, const char *function, LPCSTR valueName, std::u16string &path)
 {
     LONG status = ERROR_SUCCESS;
@@ -175,8 +194,6 @@ LONG valueKey(HKEY key, const char *function, LPCSTR valueName, std::u16string &
         return status;
     if ((status = ensureLoaded()) != ERROR_SUCCESS)
         return status;
-    if (path.empty())
-        return ERROR_ACCESS_DENIED; // the hive keeps no values on its root
     if (!store().hive.keyExists(path))
         return ERROR_KEY_DELETED;
     const LONG *fault = injectedFault(function, valueName);

@@ -62,6 +62,9 @@ private slots:
     void untouchedKeysStayByteForByte();
     void newKeysKeepExistingSpellingAndKeyOrder();
     void invalidUtf8BecomesReplacementCharacter();
+    void rootKeyValues();
+    void nameTwiceRewrittenOnce();
+    void refusesHiveOfAnotherArchitecture();
     void refusesMalformedHive_data();
     void refusesMalformedHive();
     void missingPrefixOrHiveIsAProblem();
@@ -110,6 +113,8 @@ void HiveStoreTest::readsEveryValueForm_data()
                                   << uint(REG_DWORD) << QByteArray("\1\0\0\0", 4);
     QTest::newRow("continued hex") << QByteArray("\"V\"=hex(3):01,02,\\\n  03,\\\n  04") << QByteArray("V")
                                    << uint(REG_BINARY) << QByteArray("\1\2\3\4", 4);
+    QTest::newRow("name twice, the last counts") << QByteArray("\"V\"=\"old\"\n\"v\"=\"new\"") << QByteArray("V")
+                                                 << uint(REG_SZ) << QByteArray("new", 4);
     QTest::newRow("crlf line") << QByteArray("\"V\"=\"w\"\r") << QByteArray("V") << uint(REG_SZ)
                                << QByteArray("w", 2);
 }
@@ -240,11 +245,15 @@ void HiveStoreTest::newKeysKeepExistingSpellingAndKeyOrder()
     QCOMPARE(regSetString(key, "v", "1"), ERROR_SUCCESS);
     regClose(key);
     QCOMPARE(RegFlushKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
+    // Wine orders names by their small letters: "_" comes before them.
+    QCOMPARE(setString("Software\\_first", "v", "1"), ERROR_SUCCESS);
+    QCOMPARE(RegFlushKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
     const QByteArray text = hive.text();
+    const auto first = text.indexOf("[Software\\\\_first]");
     const auto alpha = text.indexOf("[Software\\\\Alpha]");
     const auto added = text.indexOf("[Software\\\\Brackwater Software\\\\Tindral]");
     const auto zulu = text.indexOf("[Software\\\\Zulu]");
-    QVERIFY2(alpha >= 0 && added > alpha && zulu > added, text.constData());
+    QVERIFY2(first >= 0 && alpha > first && added > alpha && zulu > added, text.constData());
 }
 
 void HiveStoreTest::invalidUtf8BecomesReplacementCharacter()
@@ -256,6 +265,59 @@ void HiveStoreTest::invalidUtf8BecomesReplacementCharacter()
     QCOMPARE(queryBytes("Software\\T", "V", type, status), QByteArray("a\xef\xbf\xbd" "b", 6));
     QCOMPARE(RegFlushKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
     QVERIFY(hive.text().contains(R"("V"="a\xfffdb")"));
+}
+
+void HiveStoreTest::rootKeyValues()
+{
+    // Wine keeps values set on HKEY_CURRENT_USER itself in a section with an empty path.
+    const QByteArray rootSection = "\n[] 1796582351\n#time=1dd85adc08b6136\n\"Name\"=\"x\"\n";
+    HiveFixture hive(hiveHeader + rootSection + section("Software\\\\T", "\"a\"=\"1\"\n"));
+    BYTE data[16] = {};
+    DWORD size = sizeof data;
+    QCOMPARE(RegQueryValueExA(HKEY_CURRENT_USER, "Name", nullptr, nullptr, data, &size), ERROR_SUCCESS);
+    QCOMPARE(QByteArray(reinterpret_cast<char *>(data), int(size)), QByteArray("x", 2));
+    HKEY root = nullptr;
+    QCOMPARE(regOpen(HKEY_CURRENT_USER, "", &root), ERROR_SUCCESS);
+    QCOMPARE(regSetString(root, "Other", "y"), ERROR_SUCCESS);
+    regClose(root);
+    QCOMPARE(RegFlushKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
+    QVERIFY2(hive.text().contains("\"Name\"=\"x\"\n\"Other\"=\"y\"\n"), hive.text().constData());
+    QVERIFY(hive.text().indexOf("[]") < hive.text().indexOf("[Software"));
+
+    // A hive without a root section gets one, first, once a root value is set.
+    HiveFixture bare(hiveHeader + section("Software\\\\T", "\"a\"=\"1\"\n"));
+    QCOMPARE(regSetString(HKEY_CURRENT_USER, "Name", "z"), ERROR_SUCCESS);
+    QCOMPARE(RegFlushKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
+    const QByteArray text = bare.text();
+    QVERIFY2(text.indexOf("\n[] ") > 0 && text.indexOf("\n[] ") < text.indexOf("[Software") &&
+                 text.contains("\"Name\"=\"z\"\n"),
+             text.constData());
+}
+
+void HiveStoreTest::nameTwiceRewrittenOnce()
+{
+    HiveFixture hive(hiveHeader + section("Software\\\\T", "\"V\"=\"old\"\n\"W\"=\"w\"\n\"V\"=\"older\"\n"));
+    QCOMPARE(setString("Software\\T", "V", "new"), ERROR_SUCCESS);
+    QCOMPARE(RegFlushKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
+    const QByteArray text = hive.text();
+    QCOMPARE(text.count("\"V\"="), 1);
+    QVERIFY2(text.contains("\"V\"=\"new\"\n\"W\"=\"w\"\n"), text.constData());
+}
+
+void HiveStoreTest::refusesHiveOfAnotherArchitecture()
+{
+    HiveFixture hive(QByteArray(hiveHeader).replace("#arch=win64", "#arch=win32") + section("S", "\"a\"=\"1\"\n"));
+    QFile system(hive.prefix() + QStringLiteral("/system.reg"));
+    QVERIFY(system.open(QIODevice::WriteOnly));
+    system.write(hiveHeader);
+    system.close();
+    QCOMPARE(winregOpenHive(), LONG(ERROR_BADDB));
+    QVERIFY2(QString::fromUtf8(winregProblem()).contains(QStringLiteral("#arch=win32 but the prefix is win64")),
+             winregProblem());
+    // The same architecture on both sides is fine.
+    hive.setText(hiveHeader + section("S", "\"a\"=\"1\"\n"));
+    winregRelease();
+    QCOMPARE(winregOpenHive(), ERROR_SUCCESS);
 }
 
 void HiveStoreTest::refusesMalformedHive_data()
@@ -292,6 +354,16 @@ void HiveStoreTest::refusesMalformedHive_data()
     QTest::newRow("invalid utf-8") << hiveHeader + section("S", "\"V\"=\"\xe9\"\n") << 8 << QStringLiteral("UTF-8");
     QTest::newRow("duplicate key") << hiveHeader + section("S", "") + section("s", "") << 9
                                    << QStringLiteral("twice");
+    // What Wine reads as something else than the text it seems to hold.
+    QTest::newRow("str(1)") << hiveHeader + section("S", "\"V\"=str(1):\"x\"\n") << 8
+                            << QStringLiteral("str(1) is not a text type");
+    QTest::newRow("str(4)") << hiveHeader + section("S", "\"V\"=str(4):\"x\"\n") << 8
+                            << QStringLiteral("str(4) is not a text type");
+    QTest::newRow("NUL in a string") << hiveHeader + section("S", "\"V\"=\"a\\0b\"\n") << 8 << QStringLiteral("NUL");
+    QTest::newRow("NUL in an expandable string") << hiveHeader + section("S", "\"V\"=str(2):\"a\\x0\"\n") << 8
+                                                 << QStringLiteral("NUL");
+    QTest::newRow("NUL in a name") << hiveHeader + section("S", "\"V\\0\"=\"a\"\n") << 8 << QStringLiteral("NUL");
+    QTest::newRow("NUL in a key path") << hiveHeader + section("S\\000", "") << 6 << QStringLiteral("NUL");
 }
 
 void HiveStoreTest::refusesMalformedHive()

@@ -45,6 +45,24 @@ expect_value 'Count' '4 07000000'
 expect_value 'Bytes' '3 0102ff'
 expect_value 'Empty' '1 00'
 
+# A value on HKEY_CURRENT_USER itself: Wine writes its root key as "[]"; the
+# store reads it, keeps it, and a store write there is what Wine reads next.
+wine reg add HKCU /v 'Ideweave root' /t REG_SZ /d 'from Wine' /f >/dev/null
+wait_wine "$prefix"
+grep -q '^\[\] [0-9]' "$prefix/user.reg" || fail "Wine wrote no root key section"
+expect_root() {
+    local got
+    got=$("$regtool" get '' "$1") || { fail "the store cannot read the root value $1"; return; }
+    [ "$got" = "$2" ] || fail "root value $1: got '$got', expected '$2'"
+}
+expect_root 'Ideweave root' "1 $(printf 'from Wine' | od -An -tx1 | tr -d ' \n')00"
+"$regtool" set '' 'Ideweave root 2' sz 'from the store'
+wine reg query HKCU /v 'Ideweave root 2' | tr -d '\r' | grep -q 'REG_SZ *from the store$' \
+    || fail "Wine does not read the root value the store wrote"
+wine reg query HKCU /v 'Ideweave root' | tr -d '\r' | grep -q 'REG_SZ *from Wine$' \
+    || fail "Wine lost its own root value after the store's save"
+wait_wine "$prefix"
+
 if [ "$failures" -ne 0 ]; then
     echo "$failures passed checks failed"
     exit 1
