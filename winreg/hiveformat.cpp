@@ -439,22 +439,12 @@ void appendValue(std::string &out, const RegValue &value)
 
 } // namespace
 
-namespace {
-
-// Wine orders names by their lower-case form, so "[", "^" and "_" come before letters.
-char16_t orderOf(char16_t c)
-{
-    const char16_t folded = foldCase(c);
-    return folded >= u'A' && folded <= u'Z' ? static_cast<char16_t>(folded + 0x20) : folded;
-}
-
-} // namespace
-
 int compareNames(std::u16string_view a, std::u16string_view b)
 {
     const size_t common = std::min(a.size(), b.size());
     for (size_t i = 0; i < common; ++i) {
-        const char16_t x = orderOf(a[i]), y = orderOf(b[i]);
+        // Small letters: "[", "^" and "_" come before the letters, as in Wine's files.
+        const char16_t x = foldCase(a[i]), y = foldCase(b[i]);
         if (x != y)
             return x < y ? -1 : 1;
     }

@@ -16,8 +16,8 @@ void appendUtf16(std::u16string &out, char32_t codePoint);
 // Decodes the UTF-8 sequence at text[pos]; its length, or 0 when it is not valid.
 size_t decodeUtf8(std::string_view text, size_t pos, char32_t &codePoint);
 
-// Upper-case form used to compare names the way the registry does: without regard
-// to case, for ASCII and the common European alphabets.
+// The small-letter form in which Wine's registry compares and orders names:
+// two names are the same key or value exactly when their folded forms are equal.
 char16_t foldCase(char16_t c);
 std::u16string foldCase(std::u16string_view text);
 

@@ -5,12 +5,17 @@
 //   regtool get KEY NAME             prints the type number and the bytes in hex
 //   regtool windows-path PATH        the registry form of a path (as winepath -w)
 //   regtool unix-path PATH           the local form of a path (as winepath -u)
+//   regtool casemap-sections         hive sections Casemap\K<c>, each with a value v<c>,
+//                                    for every character c of the BMP that a key name can hold
+//   regtool fold-pairs               the pairs of those characters that the store takes as one
 #include "devstudio/registry.h"
+#include "winreg/unicode.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -86,6 +91,38 @@ int getValue(const char *keyPath, const char *name)
     return 0;
 }
 
+// The characters a key name can hold: no controls, no backslash, no surrogates.
+bool keyNameCharacter(char32_t c) { return c >= 0x20 && c != '\\' && (c < 0xD800 || c > 0xDFFF) && c <= 0xFFFF; }
+
+int printCasemapSections()
+{
+    for (char32_t c = 0; c <= 0xFFFF; ++c) {
+        if (!keyNameCharacter(c))
+            continue;
+        if (c == '[' || c == ']')
+            std::printf("\n[Casemap\\\\K\\%c] 1796580919\n", char(c));
+        else if (c < 0x80)
+            std::printf("\n[Casemap\\\\K%c] 1796580919\n", char(c));
+        else
+            std::printf("\n[Casemap\\\\K\\x%04x] 1796580919\n", unsigned(c));
+        std::printf("\"v%04x\"=dword:00000000\n", unsigned(c));
+    }
+    return 0;
+}
+
+int printFoldPairs()
+{
+    std::vector<std::vector<unsigned>> byFold(0x10000);
+    for (char32_t c = 0; c <= 0xFFFF; ++c)
+        if (keyNameCharacter(c))
+            byFold[winreg::foldCase(static_cast<char16_t>(c))].push_back(unsigned(c));
+    for (const auto &same : byFold)
+        for (size_t i = 0; i < same.size(); ++i)
+            for (size_t j = i + 1; j < same.size(); ++j)
+                std::printf("%04x %04x\n", same[i], same[j]);
+    return 0;
+}
+
 } // namespace
 
 int printPath(bool toRegistry, const char *path)
@@ -110,5 +147,9 @@ int main(int argc, char **argv)
         return setValue(argv[2], argv[3], argv[4], argv[5]);
     if (argc == 4 && std::strcmp(argv[1], "get") == 0)
         return getValue(argv[2], argv[3]);
+    if (argc == 2 && std::strcmp(argv[1], "casemap-sections") == 0)
+        return printCasemapSections();
+    if (argc == 2 && std::strcmp(argv[1], "fold-pairs") == 0)
+        return printFoldPairs();
     return usage();
 }
