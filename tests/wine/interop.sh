@@ -63,6 +63,17 @@ wine reg query HKCU /v 'Ideweave root' | tr -d '\r' | grep -q 'REG_SZ *from Wine
     || fail "Wine lost its own root value after the store's save"
 wait_wine "$prefix"
 
+# New keys go where Wine puts them: after Wine's next save the keys stand in
+# the order in which the store wrote them ("_" and "[" sort before letters).
+"$regtool" set 'Software\_Ideweave order' v sz x
+"$regtool" set 'Software\[Ideweave order' v sz x
+"$regtool" set 'Software\Ideweave Order\Sub' v sz x
+headers() { grep '^\[' "$prefix/user.reg" | sed -E 's/\] [0-9]+$/]/'; }
+ours=$(headers)
+wine reg add 'HKCU\Software\_Ideweave order' /v v /d y /f >/dev/null  # an existing key: Wine adds none
+wait_wine "$prefix"
+[ "$(headers)" = "$ours" ] || fail "Wine orders the keys otherwise: $(diff <(echo "$ours") <(headers) | head -n 10)"
+
 if [ "$failures" -ne 0 ]; then
     echo "$failures passed checks failed"
     exit 1
