@@ -10,7 +10,44 @@
 
 #include <cstdio>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#endif
+
 namespace {
+
+#ifdef _WIN32
+// A program of the GUI subsystem has no console of its own. Quiet runs write to
+// the standard handles they were given (a file or a pipe), and where there are
+// none, to the console of the program that started them.
+void connectStandardStreams()
+{
+    const auto usable = [](HANDLE handle) { return handle != nullptr && handle != INVALID_HANDLE_VALUE; };
+    const struct {
+        DWORD handleName;
+        FILE *stream;
+    } streams[] = {{STD_OUTPUT_HANDLE, stdout}, {STD_ERROR_HANDLE, stderr}};
+    bool attached = false;
+    for (const auto &standard : streams) {
+        const HANDLE handle = GetStdHandle(standard.handleName);
+        const int descriptor = _fileno(standard.stream);
+        if (usable(handle)) {
+            // The C library may not have taken over a handle given to a GUI program.
+            if (descriptor < 0 || _get_osfhandle(descriptor) != reinterpret_cast<intptr_t>(handle)) {
+                const int opened = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_TEXT);
+                if (opened >= 0 && _dup2(opened, standard.stream == stdout ? 1 : 2) == 0)
+                    std::setvbuf(standard.stream, nullptr, _IONBF, 0);
+            }
+            continue;
+        }
+        attached = attached || AttachConsole(ATTACH_PARENT_PROCESS);
+        if (attached)
+            std::freopen("CONOUT$", "w", standard.stream);
+    }
+}
+#endif
 
 enum QuietExit { QuietDone = 0, QuietProblem = 1, QuietUsage = 2 };
 
@@ -18,6 +55,9 @@ enum QuietExit { QuietDone = 0, QuietProblem = 1, QuietUsage = 2 };
 // messages are kept off standard error, which carries the run's reports.
 void prepareQuietMode()
 {
+#ifdef _WIN32
+    connectStandardStreams();
+#endif
     setQuietMode(true);
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});

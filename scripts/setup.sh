@@ -1,14 +1,17 @@
 #!/bin/bash
 # Installs what ideweave needs on Debian, when it is missing.
 #   setup.sh          what building the program needs (Qt 6, CMake, a compiler)
-#   setup.sh --tests  that and what the tests need: Wine, mingw-w64 and Qt's
-#                     source for the Windows program, clang for fuzzing and the
-#                     sanitizers, Xvfb, packaging tools, a German locale
+#   setup.sh --windows  that and what building the Windows program needs:
+#                     mingw-w64, and the tools that build Qt from its source
+#   setup.sh --tests  all of that and what the tests need: Wine, clang for
+#                     fuzzing and the sanitizers, Xvfb, packaging tools, a German locale
 set -eu
 packages=(cmake make g++ qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools)
+if [ "${1:-}" = "--windows" ] || [ "${1:-}" = "--tests" ]; then
+    packages+=(g++-mingw-w64-x86-64 ninja-build dpkg-dev xz-utils zip)
+fi
 if [ "${1:-}" = "--tests" ]; then
-    packages+=(wine wine64 g++-mingw-w64-x86-64 ninja-build dpkg-dev xz-utils zip unzip
-               clang libclang-rt-14-dev xvfb x11-utils xdotool imagemagick
+    packages+=(wine wine64 unzip clang libclang-rt-14-dev xvfb x11-utils xdotool imagemagick
                man-db groff-base locales diffutils util-linux time)
 fi
 missing=()

@@ -6,6 +6,15 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh" --tests
 
+echo "== The Windows program (Qt for Windows is built once, then taken from the cache)"
+windows=0
+"$root/scripts/build-windows.sh" || windows=$?
+if [ "$windows" -eq 77 ]; then
+    echo "Qt's source could not be had: the Windows program's tests will report as skipped"
+elif [ "$windows" -ne 0 ]; then
+    exit "$windows"
+fi
+
 echo "== Build and test"
 BUILD_DIR=${BUILD_DIR:-$root/build} "$root/scripts/build.sh"
 (cd "${BUILD_DIR:-$root/build}" && ctest --output-on-failure --timeout 900)
@@ -20,5 +29,5 @@ BUILD_DIR=$root/build-sanitize BUILD_TYPE=Debug "$root/scripts/build.sh" \
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export LSAN_OPTIONS=suppressions=$root/tests/sanitizers/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-# The fuzz target is built with the sanitizers already.
-(cd "$root/build-sanitize" && ctest --output-on-failure --timeout 900 -E fuzz_hive)
+# The fuzz target is built with the sanitizers already; the Windows program is not this build's.
+(cd "$root/build-sanitize" && ctest --output-on-failure --timeout 900 -E 'fuzz_hive|wine_windows_program')
