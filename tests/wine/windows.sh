@@ -3,15 +3,32 @@
 # server running, as on Windows: it installs and uninstalls, agrees with the
 # Linux program on a table of starting registries, keeps the quiet statuses and
 # records, speaks German under a German locale, and shows its window.
-#   windows.sh IDEWEAVE_EXE IDEWEAVE STANDIN_EXE TEMPLATE GERMAN_QM SCREENSHOT
+#   windows.sh IDEWEAVE_EXE IDEWEAVE STANDIN_EXE TEMPLATE GERMAN_QM SCREENSHOT VERSION
 set -eu
 . "$(dirname "$0")/lib.sh"
 need_wine
-exe=$1 linux=$2 standin=$3 template=$4 german=$5 screenshot=$6
+exe=$1 linux=$2 standin=$3 template=$4 german=$5 screenshot=$6 version=$7
 [ -f "$exe" ] || skip "no $exe: Qt for Windows could not be built from Debian's source (scripts/build-windows.sh says why)"
 [ -f "$standin" ] || skip "no Windows build of the Developer Studio stand-in (mingw-w64 missing)"
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# One executable that needs no DLL beside it, with its version, and the zip that ships it.
+for dll in $(x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ {print $3}'); do
+    case ${dll,,} in
+        libstdc++*|libgcc*|libwinpthread*|qt6*) fail "ideweave.exe needs $dll beside it" ;;
+    esac
+done
+strings -el -n 3 "$exe" | grep -qx "$version" || fail "ideweave.exe carries no version $version"
+zip=$(dirname "$exe")/ideweave-$version-win64.zip
+if unzip -l "$zip" >/dev/null 2>&1; then
+    listed=$(unzip -Z1 "$zip" | grep -v '/$' | sort | tr '\n' ' ')
+    [ "$listed" = "ideweave-$version-win64/README.txt ideweave-$version-win64/ideweave.exe " ] || fail "the zip holds: $listed"
+    unzip -p "$zip" "ideweave-$version-win64/ideweave.exe" | cmp -s - "$exe" || fail "the zip's ideweave.exe is not the one built"
+    unzip -p "$zip" "ideweave-$version-win64/README.txt" | grep -q 'ideweave.exe -install' || fail "the zip's text does not say how to run it"
+else
+    fail "no $zip"
+fi
 prefixes=()
 cleanup() {
     for p in "${prefixes[@]}"; do WINEPREFIX="$p" wineserver -k 2>/dev/null || true; rm -rf "$p"; done
