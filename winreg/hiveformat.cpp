@@ -82,17 +82,19 @@ bool hasByte(uint64_t word, unsigned char byte)
 }
 
 // Where the run of plain ASCII at text[pos] ends: at a byte above 127, a
-// backslash or the terminator. Eight bytes at a time, since most text is plain.
+// backslash, a NUL or the terminator. Eight bytes at a time, since most text is plain.
 size_t plainRunEnd(std::string_view text, size_t pos, char terminator)
 {
     while (pos + 8 <= text.size()) {
         uint64_t word;
         std::memcpy(&word, text.data() + pos, 8);
-        if ((word & 0x8080808080808080ULL) || hasByte(word, '\\') || hasByte(word, static_cast<unsigned char>(terminator)))
+        if ((word & 0x8080808080808080ULL) || hasByte(word, '\\') || hasByte(word, 0) ||
+            hasByte(word, static_cast<unsigned char>(terminator)))
             break;
         pos += 8;
     }
-    while (pos < text.size() && static_cast<unsigned char>(text[pos]) < 0x80 && text[pos] != '\\' && text[pos] != terminator)
+    while (pos < text.size() && static_cast<unsigned char>(text[pos]) < 0x80 && text[pos] != '\\' &&
+           text[pos] != '\0' && text[pos] != terminator)
         ++pos;
     return pos;
 }
@@ -112,6 +114,9 @@ bool readEscaped(std::string_view line, size_t &pos, char terminator, std::u16st
             ++pos;
             return true;
         }
+        // A raw NUL byte ends the line for Wine's reader, whatever follows it.
+        if (c == 0)
+            return problem = "a NUL byte inside quoted text", false;
         if (c < 0x80 && c != '\\') {
             const size_t end = plainRunEnd(line, pos, terminator);
             if (out) {
