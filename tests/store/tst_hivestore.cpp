@@ -362,7 +362,7 @@ void HiveStoreTest::refusesMalformedHive_data()
     QTest::newRow("NUL in a string") << hiveHeader + section("S", "\"V\"=\"a\\0b\"\n") << 8 << QStringLiteral("NUL");
     QTest::newRow("NUL in an expandable string") << hiveHeader + section("S", "\"V\"=str(2):\"a\\x0\"\n") << 8
                                                  << QStringLiteral("NUL");
-    QTest::newRow("raw NUL byte in a key path") << hiveHeader + QByteArray("\n[S\0x] 1\n", 10) << 6 << QStringLiteral("NUL");
+    QTest::newRow("raw NUL byte in a key path") << hiveHeader + QByteArray("\n[S\0x] 1\n", 9) << 6 << QStringLiteral("NUL");
     QTest::newRow("NUL in a name") << hiveHeader + section("S", "\"V\\0\"=\"a\"\n") << 8 << QStringLiteral("NUL");
     QTest::newRow("NUL in a key path") << hiveHeader + section("S\\000", "") << 6 << QStringLiteral("NUL");
 }
