@@ -9,6 +9,12 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh" --windows
 qt=$("$root/scripts/qt-windows.sh")
 build=${BUILD_DIR:-$root/build-windows}
+# A build made against another Qt (an older recipe's) starts afresh.
+if [ "$(cat "$build/.qt-prefix" 2>/dev/null)" != "$qt" ]; then
+    rm -rf "$build"
+    mkdir -p "$build"
+    echo "$qt" >"$build/.qt-prefix"
+fi
 # Qt's own toolchain file chains to ours and lets the build find this Qt.
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \

@@ -75,7 +75,7 @@ cmake -S "$source_dir" -B "$work/build" -G Ninja \
     -DFEATURE_network=OFF -DFEATURE_sql=OFF -DFEATURE_printsupport=OFF \
     -DFEATURE_opengl=OFF -DFEATURE_dbus=OFF -DFEATURE_testlib=OFF \
     -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_jpeg=OFF \
-    -DFEATURE_tabletevent=OFF -DFEATURE_vulkan=OFF -DFEATURE_direct2d=OFF \
+    -DFEATURE_tabletevent=OFF -DFEATURE_vulkan=OFF \
     -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_harfbuzz=OFF \
     -DFEATURE_system_freetype=OFF -DFEATURE_system_png=OFF >"$work/configure.log" 2>&1 \
     || { tail -n 40 "$work/configure.log" >&2; exit 1; }
