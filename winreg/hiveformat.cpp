@@ -581,8 +581,14 @@ bool scanHive(std::string_view text, size_t &preambleEnd, const SectionVisitor &
     };
     size_t blankStart = std::string_view::npos; // where the current run of blank lines began
     size_t blankLine = 0;
+    bool continued = false; // the line before was a value's line that goes on, as hex data do
     preambleEnd = text.size();
     while (lines.next(line)) {
+        // A continuation line belongs to its value, even when it is blank or starts with "[".
+        if (continued) {
+            continued = !line.empty() && line.back() == '\\';
+            continue;
+        }
         if (isBlank(line)) {
             if (blankStart == std::string_view::npos)
                 blankStart = lines.lineStart(), blankLine = lines.lineNumber();
@@ -602,6 +608,7 @@ bool scanHive(std::string_view text, size_t &preambleEnd, const SectionVisitor &
         } else if (!inSection && line[0] != ';' && line[0] != '#') {
             return fail(error, lines.lineNumber(), "unexpected text before the first key");
         }
+        continued = inSection && (line[0] == '"' || line[0] == '@') && line.back() == '\\';
         blankStart = std::string_view::npos;
     }
     return !inSection || finish(text.size());
