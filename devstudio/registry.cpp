@@ -111,7 +111,27 @@ std::string localFormOfPath(const std::string &path) { return path; }
 #include <cctype>
 #include <filesystem>
 
-bool registryUsable() { return winregOpenHive() == ERROR_SUCCESS; }
+// A Wine hive's keys are read in full when first used; the keys a run works on
+// are read here, so that one that cannot be read stops the run before it begins.
+bool registryUsable()
+{
+    if (winregOpenHive() != ERROR_SUCCESS)
+        return false;
+    for (const char *subKey : {OptionsKey, ToolsKey, DirectoriesKey}) {
+        HKEY key;
+        const LONG opened = regOpen(HKEY_CURRENT_USER, subKey, &key);
+        if (opened == ERROR_FILE_NOT_FOUND)
+            continue;
+        if (opened != ERROR_SUCCESS)
+            return false;
+        DWORD size = 0;
+        const LONG status = RegQueryValueExA(key, "", nullptr, nullptr, nullptr, &size);
+        regClose(key);
+        if (status == ERROR_BADDB)
+            return false;
+    }
+    return true;
+}
 std::string registryLocation() { return winregHivePath(); }
 std::string registryProblem() { return winregProblem(); }
 bool registrySave() { return RegFlushKey(HKEY_CURRENT_USER) == ERROR_SUCCESS; }

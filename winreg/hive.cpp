@@ -3,87 +3,274 @@
 #include "unicode.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace winreg {
 
+namespace {
+
+uint64_t mix(uint64_t h)
+{
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdULL;
+    h ^= h >> 33;
+    h *= 0xc4ceb9fe1a85ec53ULL;
+    return h ^ (h >> 33);
+}
+
+// The hash of a folded path, built component by component so that each
+// ancestor's hash comes on the way; ancestors (length, hash) go to prefixes.
+uint64_t pathHash(std::u16string_view folded, std::vector<std::pair<size_t, uint64_t>> *prefixes = nullptr)
+{
+    uint64_t h = 0x9e3779b97f4a7c15ULL;
+    if (prefixes)
+        prefixes->clear();
+    size_t start = 0;
+    while (!folded.empty()) {
+        const size_t end = std::min(folded.find(u'\\', start), folded.size());
+        h = mix(h + std::hash<std::u16string_view>()(folded.substr(start, end - start)));
+        if (end == folded.size())
+            break;
+        if (prefixes)
+            prefixes->emplace_back(end, h);
+        start = end + 1;
+    }
+    return h;
+}
+
+std::u16string folded(std::u16string_view path)
+{
+    std::u16string result(path);
+    for (auto &c : result)
+        c = foldCase(c);
+    return result;
+}
+
+// Whether key is folded or one of the keys above it.
+bool isPathOrAncestor(std::u16string_view key, std::u16string_view folded)
+{
+    return folded.substr(0, key.size()) == key && (folded.size() == key.size() || folded[key.size()] == u'\\');
+}
+
+// Registry order of folded key paths: a parent before its children, and within
+// a component a shorter name before a longer one that it begins.
+bool foldedPathLess(std::u16string_view a, std::u16string_view b)
+{
+    const size_t common = std::min(a.size(), b.size());
+    for (size_t i = 0; i < common; ++i) {
+        if (a[i] != b[i]) {
+            const char16_t x = a[i] == u'\\' ? 0 : a[i], y = b[i] == u'\\' ? 0 : b[i];
+            return x < y;
+        }
+    }
+    return a.size() < b.size();
+}
+
+class TextSource : public HiveSource {
+public:
+    explicit TextSource(std::string text) : m_text(std::move(text)) {}
+    long read(size_t offset, char *buffer, size_t length) const override
+    {
+        const size_t count = offset < m_text.size() ? std::min(length, m_text.size() - offset) : 0;
+        std::memcpy(buffer, m_text.data() + offset, count);
+        return static_cast<long>(count);
+    }
+
+private:
+    std::string m_text;
+};
+
+} // namespace
+
 bool Hive::load(std::string text, FormatError &error)
 {
-    m_text = std::move(text);
+    return load(std::make_unique<TextSource>(std::move(text)), error);
+}
+
+bool Hive::load(std::unique_ptr<HiveSource> source, FormatError &error)
+{
+    m_source = std::move(source);
     m_sections.clear();
-    m_keys.clear();
-    m_keys.try_emplace(std::u16string()); // the root key, which needs no section to exist
+    m_touched.clear();
+    m_slots.clear();
+    m_usedSlots = 0;
+    m_implicitPaths.clear();
+    m_previousPath.clear();
     m_changed = false;
-    return scanHive(
-        m_text, m_preambleEnd,
-        [this](SectionSpan &span, FormatError &refusal) {
-            auto key = addKey(span.path, foldCase(span.path), static_cast<int>(m_sections.size()));
-            if (key == m_keys.end())
+    m_failure.reset();
+    const TextReader read = [this](size_t offset, char *buffer, size_t length) {
+        return m_source->read(offset, buffer, length);
+    };
+    std::u16string folded;
+    const bool loaded = scanHive(
+        read, m_preambleEnd,
+        [&](SectionSpan &span, FormatError &refusal) {
+            m_sections.push_back({span.begin, span.firstLine});
+            m_size = span.end;
+            folded.resize(span.path.size());
+            std::transform(span.path.begin(), span.path.end(), folded.begin(), [](char16_t c) { return foldCase(c); });
+            m_fileSections = m_sections.size();
+            if (!enterSection(m_sections.size() - 1, folded, span.path))
                 return refusal = {span.headerLine, "the key appears twice"}, false;
-            Section section;
-            section.begin = span.begin;
-            section.end = span.end;
-            section.firstLine = span.firstLine;
-            section.foldedPath = &key->first;
-            m_sections.push_back(std::move(section));
+            m_previousPath.swap(folded);
             return true;
         },
         error);
+    if (m_sections.empty())
+        m_size = m_preambleEnd;
+    m_fileSections = m_sections.size();
+    std::string last;
+    m_endsWithNewline = m_size == 0 || (readText(m_size - 1, m_size, last) && last == "\n");
+    return loaded;
 }
 
-// Enters the key with its section (or -1) and the keys above it that are not
-// known yet; end() when the key has a section already.
-Hive::KeyIndex::iterator Hive::addKey(std::u16string_view path, std::u16string folded, int section)
+size_t Hive::sectionEnd(size_t section) const
 {
-    auto [key, inserted] = m_keys.try_emplace(std::move(folded));
-    if (!inserted && (section < 0 || key->second.section >= 0))
-        return section < 0 ? key : m_keys.end();
-    key->second.section = section;
-    if (section < 0)
-        key->second.implicitPath = std::u16string(path);
-    else
-        key->second.implicitPath.clear();
-    if (!inserted)
-        return key;
-    // The keys above it exist through it; stop at the first one already known.
-    const std::u16string &foldedPath = key->first;
-    for (size_t end = path.rfind(u'\\'); end != std::u16string_view::npos && end > 0; end = path.rfind(u'\\', end - 1)) {
-        auto [ancestor, added] = m_keys.try_emplace(foldedPath.substr(0, end));
-        if (!added)
-            break;
-        ancestor->second.implicitPath = std::u16string(path.substr(0, end));
+    return section + 1 < m_fileSections ? m_sections[section + 1].begin : m_size;
+}
+
+bool Hive::readText(size_t begin, size_t end, std::string &text) const
+{
+    text.resize(end - begin);
+    for (size_t done = 0; done < text.size();) {
+        const long got = m_source->read(begin + done, &text[done], text.size() - done);
+        if (got <= 0)
+            return false;
+        done += static_cast<size_t>(got);
     }
-    return key;
+    return true;
 }
 
-std::u16string Hive::spelling(const Key &key) const
+// A section's path as its header spells it, read from the file again.
+std::u16string Hive::spelledPath(size_t section) const
 {
-    if (key.section < 0)
-        return key.implicitPath;
-    const Section &section = m_sections[key.section];
-    if (section.content)
-        return section.content->path;
-    KeySection header;
-    FormatError ignored; // checked when the file was loaded
-    const size_t headerEnd = m_text.find('\n', m_text.find('[', section.begin));
-    readSection(std::string_view(m_text).substr(section.begin, std::min(headerEnd, section.end) - section.begin),
-                section.firstLine, header, ignored);
-    return header.path;
+    if (isNew(section))
+        return m_touched.at(section).content->path;
+    const auto found = m_touched.find(section);
+    if (found != m_touched.end() && found->second.content)
+        return found->second.content->path;
+    // The header ends the first line that is not blank; the section was checked when it was loaded.
+    const size_t begin = m_sections[section].begin, end = sectionEnd(section);
+    std::string text;
+    size_t length = 256;
+    for (;;) {
+        length = std::min(length, end - begin);
+        if (!readText(begin, begin + length, text))
+            return std::u16string();
+        const size_t header = text.find('[');
+        if ((header != std::string::npos && text.find('\n', header) != std::string::npos) || length == end - begin)
+            break;
+        length *= 4;
+    }
+    KeySection headerOnly;
+    FormatError ignored;
+    const size_t header = text.find('[');
+    readSection(std::string_view(text).substr(0, std::min(text.find('\n', header), text.size())),
+                m_sections[section].firstLine, headerOnly, ignored);
+    return headerOnly.path;
 }
 
-bool Hive::keyExists(std::u16string_view path) const { return path.empty() || m_keys.count(foldCase(path)); }
-
-int Hive::newSection(KeyIndex::iterator key, std::u16string path)
+std::u16string Hive::foldedPath(size_t section) const
 {
-    Section section;
-    section.foldedPath = &key->first;
-    section.dirty = true;
-    section.content = std::make_unique<KeySection>();
-    section.content->path = std::move(path);
-    m_sections.push_back(std::move(section));
-    key->second.section = static_cast<int>(m_sections.size() - 1);
-    key->second.implicitPath.clear();
+    if (isNew(section))
+        return m_touched.at(section).folded;
+    return folded(spelledPath(section));
+}
+
+std::u16string Hive::foldedPath(const Slot &slot) const
+{
+    if (slot.own)
+        return foldedPath(slot.ref);
+    return m_implicitPaths.substr(slot.ref, slot.length);
+}
+
+Hive::Slot *Hive::findKey(std::u16string_view folded, uint64_t hash)
+{
+    if (m_slots.empty())
+        return nullptr;
+    const size_t mask = m_slots.size() - 1;
+    for (size_t i = mix(hash) & mask; m_slots[i].ref != noSection; i = (i + 1) & mask) {
+        Slot &slot = m_slots[i];
+        // Equal hashes are confirmed on the paths themselves.
+        if (slot.hash == hash && slot.length == folded.size() && foldedPath(slot) == folded)
+            return &slot;
+    }
+    return nullptr;
+}
+
+Hive::Slot *Hive::findKey(std::u16string_view path)
+{
+    const std::u16string key = folded(path);
+    return findKey(key, pathHash(key));
+}
+
+void Hive::insertSlot(const Slot &slot)
+{
+    if (4 * (m_usedSlots + 1) > 3 * m_slots.size()) {
+        std::vector<Slot> old(std::max<size_t>(64, 2 * m_slots.size()));
+        old.swap(m_slots);
+        m_usedSlots = 0;
+        for (const auto &entry : old)
+            if (entry.ref != noSection)
+                insertSlot(entry);
+    }
+    const size_t mask = m_slots.size() - 1;
+    size_t i = mix(slot.hash) & mask;
+    while (m_slots[i].ref != noSection)
+        i = (i + 1) & mask;
+    m_slots[i] = slot;
+    ++m_usedSlots;
+}
+
+// Enters a section's key, and the keys above it that are not known yet, into
+// the index; false when the key has a section already.
+bool Hive::enterSection(size_t section, std::u16string_view path, std::u16string_view spelled)
+{
+    const uint64_t hash = pathHash(path, &m_prefixes);
+    const auto length = static_cast<uint32_t>(path.size());
+    if (Slot *known = findKey(path, hash)) {
+        if (known->own)
+            return false;
+        // Known so far through its subkeys only.
+        *known = {hash, static_cast<uint32_t>(section), length, 1};
+        return true;
+    }
+    insertSlot({hash, static_cast<uint32_t>(section), length, 1});
+    // The keys above it exist through it; stop at the first one already known.
+    // In a file kept in key order that is one above the key loaded before.
+    for (auto ancestor = m_prefixes.rbegin(); ancestor != m_prefixes.rend(); ++ancestor) {
+        const std::u16string_view above = path.substr(0, ancestor->first);
+        if (isPathOrAncestor(above, m_previousPath) || findKey(above, ancestor->second))
+            break;
+        const auto where = static_cast<uint32_t>(m_implicitPaths.size());
+        m_implicitPaths.append(above).append(spelled.substr(0, above.size()));
+        insertSlot({ancestor->second, where, static_cast<uint32_t>(ancestor->first), 0});
+    }
+    return true;
+}
+
+// The key's name as the file spells it.
+std::u16string Hive::spelling(const Slot &slot) const
+{
+    if (slot.own)
+        return spelledPath(slot.ref);
+    return m_implicitPaths.substr(slot.ref + slot.length, slot.length);
+}
+
+bool Hive::keyExists(std::u16string_view path) { return path.empty() || findKey(path); }
+
+size_t Hive::newSection(std::u16string path)
+{
+    const size_t index = m_sections.size();
+    m_sections.push_back({std::string::npos, 0});
+    Touched &touched = m_touched[index];
+    touched.folded = folded(path);
+    touched.dirty = true;
+    touched.content = std::make_unique<KeySection>();
+    touched.content->path = std::move(path);
+    enterSection(index, touched.folded, touched.content->path);
     m_changed = true;
-    return key->second.section;
+    return index;
 }
 
 void Hive::createKey(std::u16string_view path, bool &created)
@@ -97,40 +284,50 @@ void Hive::createKey(std::u16string_view path, bool &created)
     for (;;) {
         const size_t end = std::min(path.find(u'\\', start), path.size());
         std::u16string candidate = spelled + (spelled.empty() ? u"" : u"\\") + std::u16string(path.substr(start, end - start));
-        auto found = m_keys.find(foldCase(candidate));
-        spelled = found != m_keys.end() ? spelling(found->second) : candidate;
+        const Slot *found = findKey(candidate);
+        spelled = found ? spelling(*found) : candidate;
         if (end == path.size())
             break;
         start = end + 1;
     }
     // A new key without values still gets a section, so that it exists in the file.
-    newSection(addKey(spelled, foldCase(spelled), -1), spelled);
+    newSection(spelled);
 }
 
-Hive::Section *Hive::sectionOf(std::u16string_view keyPath, bool forWriting)
+Hive::Touched *Hive::touchedSection(std::u16string_view keyPath, bool forWriting)
 {
-    auto found = m_keys.find(foldCase(keyPath));
-    if (found == m_keys.end())
+    if (m_failure)
         return nullptr;
-    if (found->second.section < 0) {
-        if (!forWriting)
-            return nullptr;
+    const Slot *found = findKey(keyPath);
+    size_t index = found && found->own ? found->ref : std::string::npos;
+    if (index == std::string::npos) {
         // A key known only through its subkeys gets a section of its own once it holds a value.
-        newSection(found, found->second.implicitPath);
+        if (!forWriting || !keyExists(keyPath))
+            return nullptr;
+        index = newSection(found ? spelling(*found) : std::u16string());
     }
-    Section &section = m_sections[found->second.section];
-    if (!section.content) {
-        section.content = std::make_unique<KeySection>();
-        FormatError ignored; // the text was checked when the file was loaded
-        readSection(std::string_view(m_text).substr(section.begin, section.end - section.begin), section.firstLine,
-                    *section.content, ignored);
+    Touched &touched = m_touched[index];
+    if (!touched.content) {
+        auto content = std::make_unique<KeySection>();
+        std::string text;
+        FormatError error;
+        if (!readText(m_sections[index].begin, sectionEnd(index), text))
+            error = {m_sections[index].firstLine, "the file could not be read again"};
+        else if (!readSection(text, m_sections[index].firstLine, *content, error))
+            ;
+        else
+            touched.content = std::move(content);
+        if (!touched.content) {
+            m_failure = error;
+            return nullptr;
+        }
     }
-    return &section;
+    return &touched;
 }
 
 const RegValue *Hive::findValue(std::u16string_view keyPath, std::u16string_view name)
 {
-    Section *section = sectionOf(keyPath, false);
+    Touched *section = touchedSection(keyPath, false);
     if (!section)
         return nullptr;
     for (const auto &value : section->content->values)
@@ -141,7 +338,7 @@ const RegValue *Hive::findValue(std::u16string_view keyPath, std::u16string_view
 
 void Hive::setValue(std::u16string_view keyPath, RegValue value)
 {
-    Section *section = sectionOf(keyPath, true);
+    Touched *section = touchedSection(keyPath, true);
     if (!section)
         return;
     section->dirty = true;
@@ -159,7 +356,7 @@ void Hive::setValue(std::u16string_view keyPath, RegValue value)
 
 bool Hive::deleteValue(std::u16string_view keyPath, std::u16string_view name)
 {
-    Section *section = sectionOf(keyPath, false);
+    Touched *section = touchedSection(keyPath, false);
     if (!section)
         return false;
     auto &values = section->content->values;
@@ -173,50 +370,99 @@ bool Hive::deleteValue(std::u16string_view keyPath, std::u16string_view name)
     return true;
 }
 
-void Hive::save(const std::function<void(std::string_view)> &write, int64_t unixSeconds, uint64_t fileTime)
+void Hive::save(HiveSink &sink, int64_t unixSeconds, uint64_t fileTime)
 {
-    const std::string_view text(m_text);
-    auto inFile = [](const Section &section) { return section.end > section.begin; };
-    // New keys go where Wine would put them in a file kept in key order.
-    std::vector<const Section *> added;
-    for (const auto &section : m_sections)
-        if (!inFile(section))
-            added.push_back(&section);
-    std::sort(added.begin(), added.end(),
-              [](const Section *a, const Section *b) { return pathLess(*a->foldedPath, *b->foldedPath); });
-    auto nextAdded = added.begin();
+    // A new key goes before the first key of the file that sorts after it: where
+    // Wine would put it in a file kept in key order, as Wine keeps it.
+    std::vector<std::pair<size_t, size_t>> added; // (place, section)
+    for (size_t section = m_fileSections; section < m_sections.size(); ++section) {
+        const std::u16string &path = m_touched.at(section).folded;
+        size_t low = 0, high = m_fileSections;
+        while (low < high) {
+            const size_t middle = low + (high - low) / 2;
+            if (foldedPathLess(foldedPath(middle), path))
+                low = middle + 1;
+            else
+                high = middle;
+        }
+        added.emplace_back(low, section);
+    }
+    std::sort(added.begin(), added.end(), [this](const auto &a, const auto &b) {
+        return a.first != b.first ? a.first < b.first
+                                  : foldedPathLess(m_touched.at(a.second).folded, m_touched.at(b.second).folded);
+    });
+    // Untouched text that follows on untouched text is handed over in one piece.
+    size_t runBegin = 0, runEnd = 0;
     bool endsWithNewline = true;
-    auto emit = [&](std::string_view piece) {
+    auto flushRun = [&]() {
+        if (runEnd > runBegin)
+            sink.copy(runBegin, runEnd);
+        runBegin = runEnd = 0;
+    };
+    auto copy = [&](size_t begin, size_t end) {
+        if (end == begin)
+            return;
+        if (begin != runEnd)
+            flushRun(), runBegin = begin;
+        runEnd = end;
+        // Sections begin where lines begin; only the file's end may be in a line.
+        endsWithNewline = end < m_size || m_endsWithNewline;
+    };
+    auto write = [&](std::string_view piece) {
         if (piece.empty())
             return;
-        write(piece);
+        flushRun();
+        sink.write(piece);
         endsWithNewline = piece.back() == '\n';
     };
-    auto emitSection = [&](const Section &section) {
+    auto emitSection = [&](size_t section) {
         if (!endsWithNewline)
-            emit("\n");
-        if (!section.dirty) {
-            emit(text.substr(section.begin, section.end - section.begin));
-            return;
-        }
-        std::string formatted = formatSection(*section.content, unixSeconds, fileTime);
+            write("\n");
+        const auto touched = m_touched.find(section);
+        const bool inFile = !isNew(section);
+        if (touched == m_touched.end() || !touched->second.dirty)
+            return copy(m_sections[section].begin, sectionEnd(section));
+        std::string formatted = formatSection(*touched->second.content, unixSeconds, fileTime);
         // Keep the blank lines that stood before the old section.
-        if (inFile(section)) {
-            const size_t header = text.find('[', section.begin);
-            formatted.replace(0, 1, text.substr(section.begin, header - section.begin));
+        if (inFile) {
+            std::string old;
+            readText(m_sections[section].begin, sectionEnd(section), old);
+            formatted.replace(0, 1, old.substr(0, old.find('[')));
         }
-        emit(formatted);
+        write(formatted);
     };
-    emit(text.substr(0, m_preambleEnd));
-    for (const auto &section : m_sections) {
-        if (!inFile(section))
-            continue;
-        while (nextAdded != added.end() && pathLess(*(*nextAdded)->foldedPath, *section.foldedPath))
-            emitSection(**nextAdded++);
+    copy(0, m_preambleEnd);
+    auto nextAdded = added.begin();
+    for (size_t section = 0; section < m_fileSections; ++section) {
+        for (; nextAdded != added.end() && nextAdded->first == section; ++nextAdded)
+            emitSection(nextAdded->second);
         emitSection(section);
     }
-    while (nextAdded != added.end())
-        emitSection(**nextAdded++);
+    for (; nextAdded != added.end(); ++nextAdded)
+        emitSection(nextAdded->second);
+    flushRun();
+}
+
+std::string Hive::savedText(int64_t unixSeconds, uint64_t fileTime)
+{
+    class TextSink : public HiveSink {
+    public:
+        explicit TextSink(const Hive &hive) : m_hive(hive) {}
+        void write(std::string_view piece) override { text.append(piece); }
+        void copy(size_t begin, size_t end) override
+        {
+            std::string piece;
+            m_hive.readText(begin, end, piece);
+            text += piece;
+        }
+        std::string text;
+
+    private:
+        const Hive &m_hive;
+    };
+    TextSink sink(*this);
+    save(sink, unixSeconds, fileTime);
+    return sink.text;
 }
 
 } // namespace winreg

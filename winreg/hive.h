@@ -5,8 +5,9 @@
 
 #include "hiveformat.h"
 
-#include <functional>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -14,50 +15,98 @@
 
 namespace winreg {
 
+// The loaded text, which the hive reads again where it needs more than the
+// structure: a key's values, a key's spelling.
+class HiveSource {
+public:
+    virtual ~HiveSource() = default;
+    // At most length bytes from offset into buffer: the count read, 0 past the end, -1 on failure.
+    virtual long read(size_t offset, char *buffer, size_t length) const = 0;
+};
+
+// Where the new text goes: new pieces, and ranges of the loaded text that stay as they are.
+class HiveSink {
+public:
+    virtual ~HiveSink() = default;
+    virtual void write(std::string_view text) = 0;
+    virtual void copy(size_t begin, size_t end) = 0;
+};
+
 class Hive {
 public:
-    // Takes the file's text; false (with the line and reason) when it is not a hive we fully understand.
+    // Takes the file's text; false (with the line and reason) when its structure
+    // is not one we fully understand. A key's values are read when it is first used.
     bool load(std::string text, FormatError &error);
+    bool load(std::unique_ptr<HiveSource> source, FormatError &error);
 
-    bool keyExists(std::u16string_view path) const;
+    bool keyExists(std::u16string_view path);
     // Creates the key and every missing key above it; names keep the spelling they already have.
     void createKey(std::u16string_view path, bool &created);
 
+    // The value functions read the key's values in full first. When they cannot
+    // be read, the functions do nothing and failure() tells where and why: the
+    // hive must then be neither used further nor saved.
     const RegValue *findValue(std::u16string_view keyPath, std::u16string_view name);
     void setValue(std::u16string_view keyPath, RegValue value);
     bool deleteValue(std::u16string_view keyPath, std::u16string_view name);
+    const FormatError *failure() const { return m_failure ? &*m_failure : nullptr; }
 
     bool changed() const { return m_changed; }
-    // Hands the new file text to write in pieces; changed keys get the given time stamps.
-    void save(const std::function<void(std::string_view)> &write, int64_t unixSeconds, uint64_t fileTime);
+    // Hands the new file over to sink; changed keys get the given time stamps.
+    void save(HiveSink &sink, int64_t unixSeconds, uint64_t fileTime);
+    // The new file's whole text.
+    std::string savedText(int64_t unixSeconds, uint64_t fileTime);
 
 private:
-    // A key's section: where it stands in the file (begin == end for a key this
-    // run created), and its values once they have been read.
+    // A key's section in the file, or one this run created (begin == npos).
     struct Section {
         size_t begin = 0;
-        size_t end = 0;
         size_t firstLine = 0;
-        const std::u16string *foldedPath = nullptr; // the key of m_keys
+    };
+    // What the run knows of a section beyond where it stands.
+    struct Touched {
+        std::unique_ptr<KeySection> content; // its values, once read
+        std::u16string folded;               // the folded path of a section this run created
         bool dirty = false;
-        std::unique_ptr<KeySection> content;
     };
-    struct Key {
-        int section = -1; // -1 for a key that exists only through its subkeys
-        std::u16string implicitPath; // the spelling of such a key
+    // An entry of the key index: a key with a section, or a key that exists
+    // only through its subkeys, whose path the index keeps itself.
+    struct Slot {
+        uint64_t hash = 0;
+        uint32_t ref = noSection; // the section, or where the path is in m_implicitPaths
+        uint32_t length : 31;
+        uint32_t own : 1; // whether ref is a section
     };
-    using KeyIndex = std::unordered_map<std::u16string, Key>;
+    static constexpr uint32_t noSection = UINT32_MAX;
 
-    KeyIndex::iterator addKey(std::u16string_view path, std::u16string folded, int section);
-    std::u16string spelling(const Key &key) const;
-    Section *sectionOf(std::u16string_view keyPath, bool forWriting);
-    int newSection(KeyIndex::iterator key, std::u16string path);
+    bool isNew(size_t section) const { return section >= m_fileSections; }
+    size_t sectionEnd(size_t section) const;
+    bool readText(size_t begin, size_t end, std::string &text) const;
+    std::u16string spelledPath(size_t section) const;
+    std::u16string foldedPath(size_t section) const;
+    std::u16string foldedPath(const Slot &slot) const;
+    Slot *findKey(std::u16string_view folded, uint64_t hash);
+    Slot *findKey(std::u16string_view path);
+    void insertSlot(const Slot &slot);
+    bool enterSection(size_t section, std::u16string_view folded, std::u16string_view spelled);
+    std::u16string spelling(const Slot &slot) const;
+    size_t newSection(std::u16string path);
+    Touched *touchedSection(std::u16string_view keyPath, bool forWriting);
 
-    std::string m_text;
+    std::unique_ptr<HiveSource> m_source;
+    size_t m_size = 0;
     size_t m_preambleEnd = 0;
+    bool m_endsWithNewline = true;
     std::vector<Section> m_sections;
-    KeyIndex m_keys; // by case-folded path
+    size_t m_fileSections = 0;
+    std::unordered_map<size_t, Touched> m_touched;
+    std::vector<Slot> m_slots; // open addressing; its size a power of two
+    size_t m_usedSlots = 0;
+    std::u16string m_implicitPaths; // each key known through its subkeys: folded path, then spelling
+    std::u16string m_previousPath;  // the folded path of the section loaded last
+    std::vector<std::pair<size_t, uint64_t>> m_prefixes; // scratch: each ancestor's length and hash
     bool m_changed = false;
+    std::optional<FormatError> m_failure;
 };
 
 } // namespace winreg

@@ -1,5 +1,6 @@
 #include "hivefile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -144,43 +145,66 @@ bool runAsPrefixOwner(const std::string &prefix, std::string &problem)
     return true;
 }
 
-bool readHive(const std::string &path, std::string &text, FileStamp &stamp, std::string &problem)
+FileSource::~FileSource() { ::close(m_fd); }
+
+long FileSource::read(size_t offset, char *buffer, size_t length) const
+{
+    for (;;) {
+        const ssize_t got = ::pread(m_fd, buffer, length, static_cast<off_t>(offset));
+        if (got >= 0 || errno != EINTR)
+            return static_cast<long>(got);
+    }
+}
+
+std::unique_ptr<FileSource> openHive(const std::string &path, FileStamp &stamp, std::string &problem)
 {
     // Anything but a regular file is refused before it is opened: a FIFO would
     // block the run, a device could answer anything.
     struct stat info;
     if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
         problem = path + " is not a regular file";
-        return false;
+        return nullptr;
     }
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0 || ::fstat(fd, &info) != 0) {
         problem = systemError("cannot open " + path);
         if (fd >= 0)
             ::close(fd);
-        return false;
+        return nullptr;
     }
     if (!S_ISREG(info.st_mode)) {
         ::close(fd);
         problem = path + " is not a regular file";
-        return false;
-    }
-    text.resize(static_cast<size_t>(info.st_size));
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t got = ::read(fd, &text[done], text.size() - done);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
-        done += static_cast<size_t>(got);
-    }
-    ::close(fd);
-    if (done != text.size()) {
-        problem = "cannot read " + path + " whole";
-        return false;
+        return nullptr;
     }
     stamp = stampOf(info);
+    return std::make_unique<FileSource>(fd);
+}
+
+bool copyRange(int from, size_t begin, size_t end, int to)
+{
+    // The kernel copies without the data passing through the program, as cp does.
+    loff_t offset = static_cast<loff_t>(begin);
+    while (offset < static_cast<loff_t>(end)) {
+        const ssize_t copied = ::copy_file_range(from, &offset, to, nullptr, end - offset, 0);
+        if (copied > 0)
+            continue;
+        if (copied < 0 && errno == EINTR)
+            continue;
+        if (copied == 0 || errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)
+            break;
+        return false;
+    }
+    // Where the kernel cannot copy between these files, the program does.
+    std::string buffer(std::min<size_t>(end - offset, 1 << 20), '\0');
+    while (offset < static_cast<loff_t>(end)) {
+        const ssize_t got = ::pread(from, &buffer[0], std::min<size_t>(buffer.size(), end - offset), offset);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0 || !writeAll(to, std::string_view(buffer.data(), static_cast<size_t>(got))))
+            return false;
+        offset += got;
+    }
     return true;
 }
 

@@ -45,6 +45,79 @@ private:
     size_t m_line;
 };
 
+// Cuts a text that is read piece by piece into lines, as LineReader does. A
+// line that runs past the buffer grows it, so any line fits.
+class LineStream {
+public:
+    explicit LineStream(const TextReader &read) : m_read(read), m_buffer(64 << 10, '\0') {}
+    // A text that is in memory already is taken at once.
+    LineStream(const TextReader &read, std::string_view text) : m_read(read), m_buffer(text)
+    {
+        m_filled = text.size();
+        m_atEnd = true;
+        if (const void *nul = std::memchr(text.data(), 0, text.size()))
+            m_firstNul = static_cast<const char *>(nul) - text.data();
+    }
+    bool next(std::string_view &line)
+    {
+        for (;;) {
+            const char *start = m_buffer.data() + m_pos;
+            const void *newline = std::memchr(start, '\n', m_filled - m_pos);
+            if (newline || (m_atEnd && m_pos < m_filled)) {
+                const size_t length = newline ? static_cast<const char *>(newline) - start : m_filled - m_pos;
+                line = std::string_view(start, length);
+                if (!line.empty() && line.back() == '\r')
+                    line.remove_suffix(1);
+                m_lineStart = m_offset + m_pos;
+                m_pos += length + (newline ? 1 : 0);
+                ++m_line;
+                return true;
+            }
+            if (m_atEnd || !refill())
+                return false;
+        }
+    }
+    size_t lineNumber() const { return m_line; }
+    size_t lineStart() const { return m_lineStart; }
+    // Where the text holds its first NUL byte, as far as it has been read.
+    size_t firstNul() const { return m_firstNul; }
+    size_t size() const { return m_offset + m_filled; }
+    bool failed() const { return m_failed; }
+
+private:
+    // Keeps the unfinished line and reads more after it.
+    bool refill()
+    {
+        std::memmove(&m_buffer[0], m_buffer.data() + m_pos, m_filled - m_pos);
+        m_offset += m_pos;
+        m_filled -= m_pos;
+        m_pos = 0;
+        // The buffer grows to a size that reads quickly, and beyond it for a longer line.
+        if (m_filled == m_buffer.size() || m_buffer.size() < (1 << 20))
+            m_buffer.resize(2 * m_buffer.size());
+        const long got = m_read(m_offset + m_filled, m_buffer.data() + m_filled, m_buffer.size() - m_filled);
+        if (got < 0)
+            return m_failed = true, false;
+        if (m_firstNul == std::string_view::npos)
+            if (const void *nul = std::memchr(m_buffer.data() + m_filled, 0, static_cast<size_t>(got)))
+                m_firstNul = m_offset + (static_cast<const char *>(nul) - m_buffer.data());
+        m_filled += static_cast<size_t>(got);
+        m_atEnd = got == 0;
+        return true;
+    }
+
+    const TextReader &m_read;
+    std::string m_buffer;
+    size_t m_offset = 0; // where m_buffer begins in the text
+    size_t m_pos = 0;
+    size_t m_filled = 0;
+    size_t m_lineStart = 0;
+    size_t m_line = 0;
+    size_t m_firstNul = std::string_view::npos;
+    bool m_atEnd = false;
+    bool m_failed = false;
+};
+
 bool isBlank(std::string_view line)
 {
     for (char c : line)
@@ -563,29 +636,70 @@ bool readSection(std::string_view span, size_t firstLine, KeySection &section, F
     return parser.parse(span, firstLine, section.path, &section, error);
 }
 
-bool scanHive(std::string_view text, size_t &preambleEnd, const SectionVisitor &visit, FormatError &error)
+namespace {
+
+// A line that goes on with hex data: hex digits, commas and blanks, and at the
+// end a backslash when it goes on again. Anything else would read differently
+// as the value and as the start of something new.
+bool isHexContinuation(std::string_view line)
 {
-    LineReader lines(text, 1);
+    if (!line.empty() && line.back() == '\\')
+        line.remove_suffix(1);
+    return std::all_of(line.begin(), line.end(),
+                       [](char c) { return isHexDigit(c) || c == ',' || c == ' ' || c == '\t'; });
+}
+
+// Whether a value line that ends with a backslash goes on to the next line.
+// Wine joins lines only for hex data; any other value that ends so is refused,
+// since it cannot be read as what it says.
+bool continuesHexData(std::string_view line, std::string &problem)
+{
+    RegValue value;
+    size_t dataStart = 0;
+    if (!readValueLine(line, value, false, dataStart, problem))
+        return false;
+    const std::string_view data = line.substr(dataStart);
+    if (isHexData(data))
+        return true;
+    std::u16string scratch;
+    if (readData(data, value, scratch, false, problem))
+        problem = "a value that is not hex data ends with a backslash";
+    return false;
+}
+
+} // namespace
+
+namespace {
+
+bool scanLines(LineStream &lines, size_t &preambleEnd, const SectionVisitor &visit, FormatError &error)
+{
     std::string_view line;
-    if (!lines.next(line) || line != hiveSignature)
-        return fail(error, 1, "the first line is not \"WINE REGISTRY Version 2\"");
-    SectionParser parser;
+    bool signature = false;
     SectionSpan current;
     bool inSection = false;
-    // Each section is checked once the next one (or the end of the file) shows where it ends.
-    auto finish = [&](size_t end) {
-        current.end = end;
-        return parser.parse(text.substr(current.begin, end - current.begin), current.firstLine, current.path,
-                            nullptr, error) &&
-               visit(current, error);
-    };
+    std::string problem;
     size_t blankStart = std::string_view::npos; // where the current run of blank lines began
     size_t blankLine = 0;
-    bool continued = false; // the line before was a value's line that goes on, as hex data do
-    preambleEnd = text.size();
+    bool continued = false; // the line before was hex data that goes on
+    size_t valueLine = 0;   // the line where that value began
+    preambleEnd = std::string_view::npos;
+    // Only the structure is read here: each line's kind, the key headers and the
+    // lines that continue hex data. Values are read when their key is used.
     while (lines.next(line)) {
-        // A continuation line belongs to its value, even when it is blank or starts with "[".
+        // Wine's reader takes a NUL byte for the end of the line and joins what
+        // follows to it, up to and with the next line: the file's structure would
+        // then be another for Wine than for us.
+        if (lines.firstNul() <= lines.lineStart() + line.size())
+            return fail(error, lines.lineNumber(), "a NUL byte");
+        if (lines.lineNumber() == 1) {
+            if (line != hiveSignature)
+                break;
+            signature = true;
+            continue;
+        }
         if (continued) {
+            if (!isHexContinuation(line))
+                return fail(error, valueLine, "bad hex data");
             continued = !line.empty() && line.back() == '\\';
             continue;
         }
@@ -594,24 +708,59 @@ bool scanHive(std::string_view text, size_t &preambleEnd, const SectionVisitor &
                 blankStart = lines.lineStart(), blankLine = lines.lineNumber();
             continue;
         }
-        if (line[0] == '[') {
+        const char kind = line[0];
+        if (kind == '[') {
             const bool afterBlanks = blankStart != std::string_view::npos;
             const size_t begin = afterBlanks ? blankStart : lines.lineStart();
-            if (inSection && !finish(begin))
+            if (inSection && !(current.end = begin, visit(current, error)))
                 return false;
             if (!inSection)
                 preambleEnd = begin;
             current.begin = begin;
             current.firstLine = afterBlanks ? blankLine : lines.lineNumber();
             current.headerLine = lines.lineNumber();
+            if (!readHeader(line, current.path, problem))
+                return fail(error, current.headerLine, problem);
             inSection = true;
-        } else if (!inSection && line[0] != ';' && line[0] != '#') {
+        } else if (kind == ';' || kind == '#') {
+        } else if (!inSection) {
             return fail(error, lines.lineNumber(), "unexpected text before the first key");
+        } else if (kind == '"' || kind == '@') {
+            if (line.back() == '\\') {
+                valueLine = lines.lineNumber();
+                if (!continuesHexData(line, problem))
+                    return fail(error, valueLine, problem);
+                continued = true;
+            }
+        } else {
+            return fail(error, lines.lineNumber(), "not a value line");
         }
-        continued = inSection && (line[0] == '"' || line[0] == '@') && line.back() == '\\';
         blankStart = std::string_view::npos;
     }
-    return !inSection || finish(text.size());
+    if (lines.failed())
+        return fail(error, lines.lineNumber(), "the file could not be read");
+    if (!signature)
+        return fail(error, 1, "the first line is not \"WINE REGISTRY Version 2\"");
+    if (continued)
+        return fail(error, valueLine, "hex data continues past the end of the file");
+    if (!inSection)
+        preambleEnd = lines.size();
+    return !inSection || (current.end = lines.size(), visit(current, error));
+}
+
+} // namespace
+
+bool scanHive(const TextReader &read, size_t &preambleEnd, const SectionVisitor &visit, FormatError &error)
+{
+    LineStream lines(read);
+    return scanLines(lines, preambleEnd, visit, error);
+}
+
+bool scanHive(std::string_view text, size_t &preambleEnd, const SectionVisitor &visit, FormatError &error)
+{
+    const TextReader nothingMore = [](size_t, char *, size_t) { return 0L; };
+    LineStream lines(nothingMore, text);
+    return scanLines(lines, preambleEnd, visit, error);
 }
 
 bool scanHive(std::string_view text, HiveLayout &layout, FormatError &error)
@@ -647,8 +796,14 @@ std::string formatSection(const KeySection &section, int64_t unixSeconds, uint64
     std::snprintf(buffer, sizeof buffer, "] %lld\n#time=%llx\n", static_cast<long long>(unixSeconds),
                   static_cast<unsigned long long>(fileTime));
     out += buffer;
-    for (const auto &option : section.options)
-        out += option + "\n";
+    for (const auto &option : section.options) {
+        out += option;
+        // A reader takes one "\r" before the line end for part of it: one that
+        // the line itself ends with needs another after it.
+        if (option.back() == '\r')
+            out += '\r';
+        out += '\n';
+    }
     std::vector<const RegValue *> sorted;
     for (const auto &value : section.values)
         sorted.push_back(&value);

@@ -45,9 +45,14 @@ struct FormatError {
 
 inline constexpr std::string_view hiveSignature = "WINE REGISTRY Version 2";
 
-// Checks the whole file and hands each key section, checked, to visit, which may
-// refuse it with a reason; preambleEnd is where the first section begins.
+// Checks the structure of the whole file (every line's kind, every key header,
+// every continued line) and hands each key section to visit, which may refuse
+// it with a reason; preambleEnd is where the first section begins.
 using SectionVisitor = std::function<bool(SectionSpan &span, FormatError &error)>;
+// Reads the text piece by piece: at most length bytes from offset into buffer;
+// the count read, 0 at the end, or -1 when it cannot be read.
+using TextReader = std::function<long(size_t offset, char *buffer, size_t length)>;
+bool scanHive(const TextReader &read, size_t &preambleEnd, const SectionVisitor &visit, FormatError &error);
 bool scanHive(std::string_view text, size_t &preambleEnd, const SectionVisitor &visit, FormatError &error);
 // The same, collecting the sections.
 bool scanHive(std::string_view text, HiveLayout &layout, FormatError &error);

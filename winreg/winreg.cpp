@@ -5,6 +5,7 @@
 #include "unicode.h"
 #include "wineprefix.h"
 
+#include <algorithm>
 #include <chrono>
 #include <unistd.h>
 #include <cstring>
@@ -35,6 +36,7 @@ struct Store {
     HiveLock lock;
     FileStamp stamp;
     Hive hive;
+    int sourceFd = -1; // the loaded file, which the hive holds open
     std::map<uintptr_t, std::u16string> handles;
     uintptr_t nextHandle = 0x1000;
     std::vector<Fault> faults;
@@ -80,6 +82,14 @@ LONG loadFailure(Store &s, LONG status, std::string problem)
     return status;
 }
 
+std::string lineProblem(const FormatError &error)
+{
+    return "line " + std::to_string(error.line) + ": " + error.reason;
+}
+
+// A key whose values cannot be read ends the run's use of the hive: nothing of it is saved.
+LONG unreadableKey(Store &s) { return loadFailure(s, ERROR_BADDB, lineProblem(*s.hive.failure())); }
+
 LONG ensureLoaded()
 {
     Store &s = store();
@@ -101,14 +111,17 @@ LONG ensureLoaded()
     if (!s.lock.acquire(s.location.prefix, lockTimeoutSeconds, problem))
         return loadFailure(s, ERROR_LOCK_VIOLATION, problem);
     removeStaleTemporary(s.location.hivePath);
-    std::string text;
-    if (!readHive(s.location.hivePath, text, s.stamp, problem))
+    std::unique_ptr<FileSource> source = openHive(s.location.hivePath, s.stamp, problem);
+    if (!source)
         return loadFailure(s, ERROR_FILE_NOT_FOUND, problem);
-    if (!archMatchesPrefix(s.location.prefix, text, problem))
+    std::string head(4096, '\0');
+    head.resize(static_cast<size_t>(std::max(0L, source->read(0, &head[0], head.size()))));
+    if (!archMatchesPrefix(s.location.prefix, head, problem))
         return loadFailure(s, ERROR_BADDB, problem);
+    s.sourceFd = source->fd();
     FormatError error;
-    if (!s.hive.load(std::move(text), error))
-        return loadFailure(s, ERROR_BADDB, "line " + std::to_string(error.line) + ": " + error.reason);
+    if (!s.hive.load(std::move(source), error))
+        return loadFailure(s, ERROR_BADDB, lineProblem(error));
     s.state = Store::State::Ready;
     return ERROR_SUCCESS;
 }
@@ -117,6 +130,7 @@ void unload()
 {
     Store &s = store();
     s.hive = Hive();
+    s.sourceFd = -1;
     s.lock.release();
     s.state = Store::State::Unloaded;
 }
@@ -233,6 +247,41 @@ uint64_t fileTimeNow(int64_t &unixSeconds)
     return epochDifference + std::chrono::duration_cast<std::chrono::nanoseconds>(now).count() / 100;
 }
 
+// The new hive file: small pieces gathered into large writes, untouched text
+// copied from the loaded file by the kernel.
+class FileSink : public HiveSink {
+public:
+    FileSink(int from, int to) : m_from(from), m_to(to) {}
+    void write(std::string_view text) override
+    {
+        m_buffer.append(text);
+        if (m_buffer.size() >= flushSize)
+            flush();
+    }
+    void copy(size_t begin, size_t end) override
+    {
+        flush();
+        m_ok = m_ok && copyRange(m_from, begin, end, m_to);
+    }
+    bool finish()
+    {
+        flush();
+        return m_ok;
+    }
+
+private:
+    static constexpr size_t flushSize = 1 << 20;
+    void flush()
+    {
+        m_ok = m_ok && writeAll(m_to, m_buffer);
+        m_buffer.clear();
+    }
+    int m_from;
+    int m_to;
+    std::string m_buffer;
+    bool m_ok = true;
+};
+
 LONG saveHive()
 {
     Store &s = store();
@@ -255,20 +304,9 @@ LONG saveHive()
     const bool saved = replaceHive(
         s.location.hivePath,
         [&](int fd) {
-            std::string buffer;
-            bool ok = true;
-            constexpr size_t flushSize = 1 << 20;
-            s.hive.save(
-                [&](std::string_view piece) {
-                    if (buffer.size() + piece.size() > flushSize) {
-                        ok = ok && writeAll(fd, buffer) && writeAll(fd, piece);
-                        buffer.clear();
-                    } else {
-                        buffer.append(piece);
-                    }
-                },
-                unixSeconds, fileTime);
-            return ok && writeAll(fd, buffer);
+            FileSink sink(s.sourceFd, fd);
+            s.hive.save(sink, unixSeconds, fileTime);
+            return sink.finish();
         },
         problem);
     if (!saved) {
@@ -317,7 +355,7 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, LPBYTE 
         return status;
     const RegValue *value = store().hive.findValue(path, utf8ToUtf16(valueName ? valueName : ""));
     if (!value)
-        return ERROR_FILE_NOT_FOUND;
+        return store().hive.failure() ? unreadableKey(store()) : ERROR_FILE_NOT_FOUND;
     if (type)
         *type = value->type;
     const std::string bytes = callerBytes(*value);
@@ -352,7 +390,7 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE *d
     const std::string_view bytes(reinterpret_cast<const char *>(data), data ? dataSize : 0);
     value.data = isStringType(type) ? toUtf16Bytes(utf8ToUtf16(bytes)) : std::string(bytes);
     store().hive.setValue(path, std::move(value));
-    return ERROR_SUCCESS;
+    return store().hive.failure() ? unreadableKey(store()) : ERROR_SUCCESS;
 }
 
 LONG RegDeleteValueA(HKEY key, LPCSTR valueName)
@@ -361,8 +399,9 @@ LONG RegDeleteValueA(HKEY key, LPCSTR valueName)
     const LONG status = valueKey(key, "RegDeleteValueA", valueName, path);
     if (status != ERROR_SUCCESS)
         return status;
-    return store().hive.deleteValue(path, utf8ToUtf16(valueName ? valueName : "")) ? ERROR_SUCCESS
-                                                                                    : ERROR_FILE_NOT_FOUND;
+    if (store().hive.deleteValue(path, utf8ToUtf16(valueName ? valueName : "")))
+        return ERROR_SUCCESS;
+    return store().hive.failure() ? unreadableKey(store()) : ERROR_FILE_NOT_FOUND;
 }
 
 LONG RegCloseKey(HKEY key)

@@ -173,8 +173,12 @@ void CommandLineTest::registryGate_data()
     QTest::addColumn<QString>("reason");
     QTest::newRow("no prefix") << QStringLiteral("/missing") << devStudioHive
                                << QStringLiteral("the Wine prefix %1/missing does not exist");
-    QTest::newRow("malformed hive") << QString() << QByteArray(hiveHeader + "\n[Software] 1\n\"x\"=bad\n")
-                                    << QStringLiteral("line 7: unknown value type");
+    QTest::newRow("malformed structure") << QString() << QByteArray(hiveHeader + "\n[Software] 1\nx=1\n")
+                                         << QStringLiteral("line 7: not a value line");
+    // A value is read when its key is used; the keys a run uses are read before it begins.
+    QTest::newRow("malformed value of the Tools menu")
+        << QString() << QByteArray(hiveHeader + "\n[Software\\\\Microsoft\\\\Devstudio\\\\6.0\\\\Tools] 1\n\"x\"=bad\n")
+        << QStringLiteral("line 7: unknown value type");
 }
 
 void CommandLineTest::registryGate()

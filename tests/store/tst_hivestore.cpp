@@ -25,6 +25,19 @@ QByteArray section(const QByteArray &path, const QByteArray &lines)
     return "\n[" + path + "] 1796580919\n#time=1dd85adc08b6136\n" + lines;
 }
 
+// Takes the section whose header begins with header out of text.
+QByteArray cutSection(QByteArray &text, const QByteArray &header)
+{
+    const qsizetype begin = text.indexOf("\n[" + header);
+    if (begin < 0)
+        return QByteArray();
+    const qsizetype next = text.indexOf("\n[", begin + 1);
+    const qsizetype end = next < 0 ? text.size() : next;
+    const QByteArray cut = text.mid(begin, end - begin);
+    text.remove(begin, end - begin);
+    return cut;
+}
+
 QByteArray queryBytes(const char *keyPath, const char *name, DWORD &type, LONG &status)
 {
     HKEY key = nullptr;
@@ -60,6 +73,7 @@ private slots:
     void writesValuesAsWineDoes();
     void wineHiveSectionsRewriteIdentically();
     void untouchedKeysStayByteForByte();
+    void largeHiveKeptWhole();
     void newKeysKeepExistingSpellingAndKeyOrder();
     void invalidUtf8BecomesReplacementCharacter();
     void rootKeyValues();
@@ -215,21 +229,55 @@ void HiveStoreTest::wineHiveSectionsRewriteIdentically()
 
 void HiveStoreTest::untouchedKeysStayByteForByte()
 {
-    // Odd but valid text in untouched keys (comments, CRLF, key order) survives.
+    // Odd text in untouched keys (comments, CRLF, key order, a value that is
+    // read only when its key is used) survives.
     const QByteArray before = hiveHeader + section("Software\\\\B", "; a comment\n\"x\"=\"1\"\r\n") +
                               section("Software\\\\A", "\"y\"=dword:00000001\n\"z\"=\"old\"\n") +
-                              section("Software\\\\C", "\"w\"=str(2):\"%W%\"\n");
+                              section("Software\\\\C", "\"w\"=str(2):\"%W%\"\n\"q\"=qword:1\n");
     HiveFixture hive(before);
     QCOMPARE(setString("Software\\A", "z", "new"), ERROR_SUCCESS);
     QCOMPARE(RegFlushKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
     const QByteArray after = hive.text();
     const QByteArray oldA = section("Software\\\\A", "\"y\"=dword:00000001\n\"z\"=\"old\"\n");
     QVERIFY(after.startsWith(hiveHeader + section("Software\\\\B", "; a comment\n\"x\"=\"1\"\r\n")));
-    QVERIFY(after.endsWith(section("Software\\\\C", "\"w\"=str(2):\"%W%\"\n")));
+    QVERIFY(after.endsWith(section("Software\\\\C", "\"w\"=str(2):\"%W%\"\n\"q\"=qword:1\n")));
     QVERIFY(!after.contains(oldA));
     static const QRegularExpression changed(
         QStringLiteral("\n\\[Software\\\\\\\\A\\] \\d+\n#time=[0-9a-f]+\n\"y\"=dword:00000001\n\"z\"=\"new\"\n"));
     QVERIFY2(changed.match(QString::fromUtf8(after)).hasMatch(), after.constData());
+}
+
+void HiveStoreTest::largeHiveKeptWhole()
+{
+    // More text than is read at once, a line longer than that, keys that come
+    // back to a parent seen long before, and no line end at the end.
+    QByteArray before = hiveHeader;
+    for (int key = 0; key < 20000; ++key)
+        before += section("Software\\\\Group " + QByteArray::number(key % 7) + "\\\\Key " + QByteArray::number(key),
+                          "\"Data\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,16,17,18,\\\n"
+                          "  19,1a,1b,1c\n");
+    before += section("Software\\\\Long", "\"V\"=\"" + QByteArray(3 << 20, 'x') + "\"\n");
+    before += section("Software\\\\Last", "\"W\"=\"1\"");
+    HiveFixture hive(before);
+    QCOMPARE(setString("Software\\Group 3", "Z", "new"), ERROR_SUCCESS);
+    QCOMPARE(setString("Software\\Group 3\\Key 10", "Z", "changed"), ERROR_SUCCESS);
+    DWORD type = 0;
+    LONG status = 0;
+    HKEY key = nullptr;
+    QCOMPARE(regOpen(HKEY_CURRENT_USER, "Software\\Long", &key), ERROR_SUCCESS);
+    DWORD size = 0;
+    QCOMPARE(RegQueryValueExA(key, "V", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
+    QCOMPARE(size, DWORD((3 << 20) + 1));
+    QCOMPARE(queryBytes("Software\\Last", "W", type, status), QByteArray("1", 2));
+    QCOMPARE(RegFlushKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
+    // Without the changed key and the new one, the file is what it was.
+    QByteArray after = hive.text();
+    const QByteArray changed = cutSection(after, "Software\\\\Group 3\\\\Key 10]");
+    QVERIFY(changed.contains("\"Data\"=hex:00,01,") && changed.contains("\"Z\"=\"changed\""));
+    QVERIFY(cutSection(after, "Software\\\\Group 3]").contains("\"Z\"=\"new\""));
+    cutSection(before, "Software\\\\Group 3\\\\Key 10]");
+    QCOMPARE(after.size(), before.size());
+    QVERIFY(after == before);
 }
 
 void HiveStoreTest::newKeysKeepExistingSpellingAndKeyOrder()
@@ -323,62 +371,86 @@ void HiveStoreTest::refusesHiveOfAnotherArchitecture()
 void HiveStoreTest::refusesMalformedHive_data()
 {
     QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("whenLoaded"); // or only when key S is read
     QTest::addColumn<int>("line");
     QTest::addColumn<QString>("reason");
 
-    QTest::newRow("wrong first line") << QByteArray("REGEDIT4\n") << 1 << QStringLiteral("first line");
-    QTest::newRow("version 1") << QByteArray("WINE REGISTRY Version 1\n") << 1 << QStringLiteral("first line");
-    QTest::newRow("empty file") << QByteArray() << 1 << QStringLiteral("first line");
-    QTest::newRow("text before keys") << hiveHeader + "hello\n" << 5 << QStringLiteral("before the first key");
-    QTest::newRow("unclosed key") << hiveHeader + "\n[Software\\\\T 1\n" << 6 << QStringLiteral("missing closing");
-    QTest::newRow("empty key component") << hiveHeader + "\n[Software\\\\\\\\T] 1\n" << 6
+    // The structure: refused before anything can be used.
+    QTest::newRow("wrong first line") << QByteArray("REGEDIT4\n") << true << 1 << QStringLiteral("first line");
+    QTest::newRow("version 1") << QByteArray("WINE REGISTRY Version 1\n") << true << 1 << QStringLiteral("first line");
+    QTest::newRow("empty file") << QByteArray() << true << 1 << QStringLiteral("first line");
+    QTest::newRow("text before keys") << hiveHeader + "hello\n" << true << 5 << QStringLiteral("before the first key");
+    QTest::newRow("unclosed key") << hiveHeader + "\n[Software\\\\T 1\n" << true << 6 << QStringLiteral("missing closing");
+    QTest::newRow("empty key component") << hiveHeader + "\n[Software\\\\\\\\T] 1\n" << true << 6
                                          << QStringLiteral("empty component");
-    QTest::newRow("junk after key") << hiveHeader + "\n[Software] 1 x\n" << 6 << QStringLiteral("after the key");
-    QTest::newRow("not a value") << hiveHeader + section("S", "V=1\n") << 8 << QStringLiteral("not a value");
-    QTest::newRow("no equals") << hiveHeader + section("S", "\"V\" \"x\"\n") << 8 << QStringLiteral("'='");
-    QTest::newRow("unclosed string") << hiveHeader + section("S", "\"V\"=\"x\n") << 8
-                                     << QStringLiteral("missing closing");
-    QTest::newRow("bad escape") << hiveHeader + section("S", "\"V\"=\"a\\qb\"\n") << 8
-                                << QStringLiteral("unknown escape");
-    QTest::newRow("bad dword") << hiveHeader + section("S", "\"V\"=dword:12345678 9\n") << 8
-                               << QStringLiteral("bad dword");
-    QTest::newRow("long dword") << hiveHeader + section("S", "\"V\"=dword:123456789\n") << 8
-                                << QStringLiteral("bad dword");
-    QTest::newRow("bad hex") << hiveHeader + section("S", "\"V\"=hex:0g\n") << 8 << QStringLiteral("bad hex");
-    QTest::newRow("bad hex type") << hiveHeader + section("S", "\"V\"=hex(z):00\n") << 8
-                                  << QStringLiteral("bad hex type");
-    QTest::newRow("truncated continuation") << hiveHeader + section("S", "\"V\"=hex:00,01,\\\n") << 8
+    QTest::newRow("junk after key") << hiveHeader + "\n[Software] 1 x\n" << true << 6 << QStringLiteral("after the key");
+    QTest::newRow("not a value") << hiveHeader + section("S", "V=1\n") << true << 8 << QStringLiteral("not a value");
+    QTest::newRow("truncated continuation") << hiveHeader + section("S", "\"V\"=hex:00,01,\\\n") << true << 8
                                             << QStringLiteral("past the end");
-    QTest::newRow("unknown type") << hiveHeader + section("S", "\"V\"=qword:1\n") << 8
-                                  << QStringLiteral("unknown value type");
-    QTest::newRow("invalid utf-8") << hiveHeader + section("S", "\"V\"=\"\xe9\"\n") << 8 << QStringLiteral("UTF-8");
-    QTest::newRow("duplicate key") << hiveHeader + section("S", "") + section("s", "") << 9
+    QTest::newRow("key header inside hex data") << hiveHeader + section("S", "\"V\"=hex:00,\\\n[T] 1\n") << true << 8
+                                                << QStringLiteral("bad hex data");
+    QTest::newRow("string ending in a backslash") << hiveHeader + section("S", "\"V\"=\"x\\\n[T] 1\n") << true << 8
+                                                  << QStringLiteral("missing closing");
+    QTest::newRow("duplicate key") << hiveHeader + section("S", "") + section("s", "") << true << 9
                                    << QStringLiteral("twice");
+    QTest::newRow("NUL in a key path") << hiveHeader + section("S\\000", "") << true << 6 << QStringLiteral("NUL");
+    // Wine's reader joins the line after a raw NUL byte to it, wherever it stands.
+    QTest::newRow("raw NUL byte in a key path") << hiveHeader + QByteArray("\n[S\0x] 1\n", 9) << true << 6
+                                                << QStringLiteral("NUL");
+    QTest::newRow("raw NUL byte in a comment") << hiveHeader + section("S", QByteArray(";a\0\n", 4)) << true << 8
+                                               << QStringLiteral("NUL");
+    // Values: refused when their key is read.
+    QTest::newRow("no equals") << hiveHeader + section("S", "\"V\" \"x\"\n") << false << 8 << QStringLiteral("'='");
+    QTest::newRow("unclosed string") << hiveHeader + section("S", "\"V\"=\"x\n") << false << 8
+                                     << QStringLiteral("missing closing");
+    QTest::newRow("bad escape") << hiveHeader + section("S", "\"V\"=\"a\\qb\"\n") << false << 8
+                                << QStringLiteral("unknown escape");
+    QTest::newRow("bad dword") << hiveHeader + section("S", "\"V\"=dword:12345678 9\n") << false << 8
+                               << QStringLiteral("bad dword");
+    QTest::newRow("long dword") << hiveHeader + section("S", "\"V\"=dword:123456789\n") << false << 8
+                                << QStringLiteral("bad dword");
+    QTest::newRow("bad hex") << hiveHeader + section("S", "\"V\"=hex:0g\n") << false << 8 << QStringLiteral("bad hex");
+    QTest::newRow("bad hex type") << hiveHeader + section("S", "\"V\"=hex(z):00\n") << false << 8
+                                  << QStringLiteral("bad hex type");
+    QTest::newRow("unknown type") << hiveHeader + section("S", "\"V\"=qword:1\n") << false << 8
+                                  << QStringLiteral("unknown value type");
+    QTest::newRow("invalid utf-8") << hiveHeader + section("S", "\"V\"=\"\xe9\"\n") << false << 8
+                                   << QStringLiteral("UTF-8");
     // What Wine reads as something else than the text it seems to hold.
-    QTest::newRow("str(1)") << hiveHeader + section("S", "\"V\"=str(1):\"x\"\n") << 8
+    QTest::newRow("str(1)") << hiveHeader + section("S", "\"V\"=str(1):\"x\"\n") << false << 8
                             << QStringLiteral("str(1) is not a text type");
-    QTest::newRow("str(4)") << hiveHeader + section("S", "\"V\"=str(4):\"x\"\n") << 8
+    QTest::newRow("str(4)") << hiveHeader + section("S", "\"V\"=str(4):\"x\"\n") << false << 8
                             << QStringLiteral("str(4) is not a text type");
-    QTest::newRow("NUL in a string") << hiveHeader + section("S", "\"V\"=\"a\\0b\"\n") << 8 << QStringLiteral("NUL");
-    QTest::newRow("NUL in an expandable string") << hiveHeader + section("S", "\"V\"=str(2):\"a\\x0\"\n") << 8
-                                                 << QStringLiteral("NUL");
-    QTest::newRow("raw NUL byte in a key path") << hiveHeader + QByteArray("\n[S\0x] 1\n", 9) << 6 << QStringLiteral("NUL");
-    QTest::newRow("NUL in a name") << hiveHeader + section("S", "\"V\\0\"=\"a\"\n") << 8 << QStringLiteral("NUL");
-    QTest::newRow("NUL in a key path") << hiveHeader + section("S\\000", "") << 6 << QStringLiteral("NUL");
+    QTest::newRow("NUL in a string") << hiveHeader + section("S", "\"V\"=\"a\\0b\"\n") << false << 8
+                                     << QStringLiteral("NUL");
+    QTest::newRow("NUL in an expandable string") << hiveHeader + section("S", "\"V\"=str(2):\"a\\x0\"\n") << false
+                                                 << 8 << QStringLiteral("NUL");
+    QTest::newRow("NUL in a name") << hiveHeader + section("S", "\"V\\0\"=\"a\"\n") << false << 8
+                                   << QStringLiteral("NUL");
 }
 
 void HiveStoreTest::refusesMalformedHive()
 {
     QFETCH(QByteArray, text);
+    QFETCH(bool, whenLoaded);
     QFETCH(int, line);
     QFETCH(QString, reason);
     HiveFixture hive(text);
-    QCOMPARE(winregOpenHive(), LONG(ERROR_BADDB));
+    HKEY key = nullptr;
+    if (whenLoaded) {
+        QCOMPARE(winregOpenHive(), LONG(ERROR_BADDB));
+    } else {
+        // Other keys can be used until the malformed one is read.
+        QCOMPARE(regCreate(HKEY_CURRENT_USER, "Software\\Other", &key), ERROR_SUCCESS);
+        QCOMPARE(regSetString(key, "V", "x"), ERROR_SUCCESS);
+        QCOMPARE(regOpen(HKEY_CURRENT_USER, "S", &key), ERROR_SUCCESS);
+        DWORD size = 0;
+        QCOMPARE(RegQueryValueExA(key, "W", nullptr, nullptr, nullptr, &size), LONG(ERROR_BADDB));
+    }
     const QString problem = QString::fromUtf8(winregProblem());
     QVERIFY2(problem.startsWith(QStringLiteral("line %1: ").arg(line)), qPrintable(problem));
     QVERIFY2(problem.contains(reason), qPrintable(problem));
-    // Every call fails and nothing is ever written.
-    HKEY key = nullptr;
+    // Every call fails from then on and nothing is ever written.
     QCOMPARE(regCreate(HKEY_CURRENT_USER, "Software\\New", &key), LONG(ERROR_BADDB));
     QCOMPARE(RegFlushKey(HKEY_CURRENT_USER), LONG(ERROR_BADDB));
     QCOMPARE(hive.text(), text);
