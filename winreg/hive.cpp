@@ -38,14 +38,6 @@ uint64_t pathHash(std::u16string_view folded, std::vector<std::pair<size_t, uint
     return h;
 }
 
-std::u16string folded(std::u16string_view path)
-{
-    std::u16string result(path);
-    for (auto &c : result)
-        c = foldCase(c);
-    return result;
-}
-
 // Whether key is folded or one of the keys above it.
 bool isPathOrAncestor(std::u16string_view key, std::u16string_view folded)
 {
@@ -91,7 +83,9 @@ bool Hive::load(std::unique_ptr<HiveSource> source, FormatError &error)
 {
     m_source = std::move(source);
     m_sections.clear();
+    m_fileSections = 0;
     m_touched.clear();
+    m_inKeyOrder = true;
     m_slots.clear();
     m_usedSlots = 0;
     m_implicitPaths.clear();
@@ -101,32 +95,71 @@ bool Hive::load(std::unique_ptr<HiveSource> source, FormatError &error)
     const TextReader read = [this](size_t offset, char *buffer, size_t length) {
         return m_source->read(offset, buffer, length);
     };
-    std::u16string folded;
+    m_size = 0;
     const bool loaded = scanHive(
         read, m_preambleEnd,
-        [&](SectionSpan &span, FormatError &refusal) {
-            m_sections.push_back({span.begin, span.firstLine});
+        [this](SectionSpan &span, FormatError &refusal) {
             m_size = span.end;
-            folded.resize(span.path.size());
-            std::transform(span.path.begin(), span.path.end(), folded.begin(), [](char16_t c) { return foldCase(c); });
-            m_fileSections = m_sections.size();
-            if (!enterSection(m_sections.size() - 1, folded, span.path))
-                return refusal = {span.headerLine, "the key appears twice"}, false;
-            m_previousPath.swap(folded);
-            return true;
+            return enterLoadedSection(span, refusal);
         },
         error);
     if (m_sections.empty())
         m_size = m_preambleEnd;
-    m_fileSections = m_sections.size();
     std::string last;
     m_endsWithNewline = m_size == 0 || (readText(m_size - 1, m_size, last) && last == "\n");
     return loaded;
 }
 
+// A section as the structure pass hands it over. While the file is in key
+// order nothing but where the section begins is kept; the first key out of
+// order makes an index of all keys so far, and of every key after it.
+bool Hive::enterLoadedSection(const SectionSpan &span, FormatError &error)
+{
+    // One buffer is reused for every section, and changes places with the path before.
+    std::u16string &folded = m_folded;
+    folded.resize(span.path.size());
+    std::transform(span.path.begin(), span.path.end(), folded.begin(), [](char16_t c) { return foldCase(c); });
+    m_sections.push_back(span.begin);
+    m_fileSections = m_sections.size();
+    if (m_inKeyOrder && (m_sections.size() == 1 || foldedPathLess(m_previousPath, folded))) {
+        m_previousPath.swap(folded);
+        return true;
+    }
+    if (m_inKeyOrder) {
+        m_inKeyOrder = false;
+        m_previousPath.clear();
+        if (!indexLoadedSections(m_sections.size() - 1, error))
+            return false;
+    }
+    if (!enterSection(m_sections.size() - 1, folded, span.path))
+        return error = {span.headerLine, "the key appears twice"}, false;
+    m_previousPath.swap(folded);
+    return true;
+}
+
+// Enters the first count sections into the index, reading their headers again.
+bool Hive::indexLoadedSections(size_t count, FormatError &error)
+{
+    const size_t end = m_sections[count];
+    const TextReader read = [this, end](size_t offset, char *buffer, size_t length) -> long {
+        return offset < end ? m_source->read(offset, buffer, std::min(length, end - offset)) : 0L;
+    };
+    size_t index = 0;
+    size_t preambleEnd = 0;
+    return scanHive(
+        read, preambleEnd,
+        [&](SectionSpan &span, FormatError &) {
+            const std::u16string folded = foldCase(span.path);
+            enterSection(index++, folded, span.path);
+            m_previousPath = folded;
+            return true;
+        },
+        error);
+}
+
 size_t Hive::sectionEnd(size_t section) const
 {
-    return section + 1 < m_fileSections ? m_sections[section + 1].begin : m_size;
+    return section + 1 < m_fileSections ? m_sections[section + 1] : m_size;
 }
 
 bool Hive::readText(size_t begin, size_t end, std::string &text) const
@@ -141,32 +174,40 @@ bool Hive::readText(size_t begin, size_t end, std::string &text) const
     return true;
 }
 
+// The number of the line at offset, counted only when a message needs it.
+size_t Hive::lineAt(size_t offset) const
+{
+    size_t line = 1;
+    std::string chunk;
+    for (size_t at = 0; at < offset; at += chunk.size()) {
+        if (!readText(at, std::min(offset, at + (1 << 20)), chunk))
+            break;
+        line += static_cast<size_t>(std::count(chunk.begin(), chunk.end(), '\n'));
+    }
+    return line;
+}
+
 // A section's path as its header spells it, read from the file again.
 std::u16string Hive::spelledPath(size_t section) const
 {
-    if (isNew(section))
-        return m_touched.at(section).content->path;
     const auto found = m_touched.find(section);
     if (found != m_touched.end() && found->second.content)
         return found->second.content->path;
     // The header ends the first line that is not blank; the section was checked when it was loaded.
-    const size_t begin = m_sections[section].begin, end = sectionEnd(section);
+    const size_t begin = m_sections[section], end = sectionEnd(section);
     std::string text;
-    size_t length = 256;
-    for (;;) {
+    for (size_t length = 256;; length *= 4) {
         length = std::min(length, end - begin);
         if (!readText(begin, begin + length, text))
             return std::u16string();
         const size_t header = text.find('[');
         if ((header != std::string::npos && text.find('\n', header) != std::string::npos) || length == end - begin)
             break;
-        length *= 4;
     }
     KeySection headerOnly;
     FormatError ignored;
-    const size_t header = text.find('[');
-    readSection(std::string_view(text).substr(0, std::min(text.find('\n', header), text.size())),
-                m_sections[section].firstLine, headerOnly, ignored);
+    readSection(std::string_view(text).substr(0, std::min(text.find('\n', text.find('[')), text.size())), 1,
+                headerOnly, ignored);
     return headerOnly.path;
 }
 
@@ -174,7 +215,55 @@ std::u16string Hive::foldedPath(size_t section) const
 {
     if (isNew(section))
         return m_touched.at(section).folded;
-    return folded(spelledPath(section));
+    return foldCase(spelledPath(section));
+}
+
+std::optional<Hive::KeyRef> Hive::findKey(std::u16string_view path) const
+{
+    const std::u16string key = foldCase(path);
+    // Keys this run created come first: a key known only through its subkeys may have got a section.
+    for (size_t section = m_fileSections; section < m_sections.size(); ++section)
+        if (m_touched.at(section).folded == key)
+            return KeyRef{section, m_touched.at(section).content->path};
+    if (auto found = m_inKeyOrder ? findInOrderedFile(key) : findInIndex(key))
+        return found;
+    for (size_t section = m_fileSections; section < m_sections.size(); ++section)
+        if (isPathOrAncestor(key, m_touched.at(section).folded))
+            return KeyRef{std::string::npos, m_touched.at(section).content->path.substr(0, key.size())};
+    return std::nullopt;
+}
+
+// In a file in key order, a key is the first section not before it, or it is
+// above that section's key.
+std::optional<Hive::KeyRef> Hive::findInOrderedFile(std::u16string_view key) const
+{
+    size_t low = 0, high = m_fileSections;
+    while (low < high) {
+        const size_t middle = low + (high - low) / 2;
+        if (foldedPathLess(foldedPath(middle), key))
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    if (low == m_fileSections)
+        return std::nullopt;
+    const std::u16string spelled = spelledPath(low);
+    const std::u16string found = foldCase(spelled);
+    if (found == key)
+        return KeyRef{low, spelled};
+    if (isPathOrAncestor(key, found))
+        return KeyRef{std::string::npos, spelled.substr(0, key.size())};
+    return std::nullopt;
+}
+
+std::optional<Hive::KeyRef> Hive::findInIndex(std::u16string_view key) const
+{
+    const Slot *slot = findSlot(key, pathHash(key));
+    if (!slot)
+        return std::nullopt;
+    if (slot->own)
+        return KeyRef{slot->ref, spelledPath(slot->ref)};
+    return KeyRef{std::string::npos, m_implicitPaths.substr(slot->ref + slot->length, slot->length)};
 }
 
 std::u16string Hive::foldedPath(const Slot &slot) const
@@ -184,13 +273,13 @@ std::u16string Hive::foldedPath(const Slot &slot) const
     return m_implicitPaths.substr(slot.ref, slot.length);
 }
 
-Hive::Slot *Hive::findKey(std::u16string_view folded, uint64_t hash)
+const Hive::Slot *Hive::findSlot(std::u16string_view folded, uint64_t hash) const
 {
     if (m_slots.empty())
         return nullptr;
     const size_t mask = m_slots.size() - 1;
     for (size_t i = mix(hash) & mask; m_slots[i].ref != noSection; i = (i + 1) & mask) {
-        Slot &slot = m_slots[i];
+        const Slot &slot = m_slots[i];
         // Equal hashes are confirmed on the paths themselves.
         if (slot.hash == hash && slot.length == folded.size() && foldedPath(slot) == folded)
             return &slot;
@@ -198,15 +287,9 @@ Hive::Slot *Hive::findKey(std::u16string_view folded, uint64_t hash)
     return nullptr;
 }
 
-Hive::Slot *Hive::findKey(std::u16string_view path)
-{
-    const std::u16string key = folded(path);
-    return findKey(key, pathHash(key));
-}
-
 void Hive::insertSlot(const Slot &slot)
 {
-    if (4 * (m_usedSlots + 1) > 3 * m_slots.size()) {
+    if (2 * (m_usedSlots + 1) > m_slots.size()) {
         std::vector<Slot> old(std::max<size_t>(64, 2 * m_slots.size()));
         old.swap(m_slots);
         m_usedSlots = 0;
@@ -222,13 +305,13 @@ void Hive::insertSlot(const Slot &slot)
     ++m_usedSlots;
 }
 
-// Enters a section's key, and the keys above it that are not known yet, into
-// the index; false when the key has a section already.
+// Enters a loaded section's key, and the keys above it that are not known
+// yet, into the index; false when the key has a section already.
 bool Hive::enterSection(size_t section, std::u16string_view path, std::u16string_view spelled)
 {
     const uint64_t hash = pathHash(path, &m_prefixes);
     const auto length = static_cast<uint32_t>(path.size());
-    if (Slot *known = findKey(path, hash)) {
+    if (Slot *known = const_cast<Slot *>(findSlot(path, hash))) {
         if (known->own)
             return false;
         // Known so far through its subkeys only.
@@ -236,11 +319,11 @@ bool Hive::enterSection(size_t section, std::u16string_view path, std::u16string
         return true;
     }
     insertSlot({hash, static_cast<uint32_t>(section), length, 1});
-    // The keys above it exist through it; stop at the first one already known.
-    // In a file kept in key order that is one above the key loaded before.
+    // The keys above it exist through it; stop at the first one already known,
+    // which is often one above the key loaded before.
     for (auto ancestor = m_prefixes.rbegin(); ancestor != m_prefixes.rend(); ++ancestor) {
         const std::u16string_view above = path.substr(0, ancestor->first);
-        if (isPathOrAncestor(above, m_previousPath) || findKey(above, ancestor->second))
+        if (isPathOrAncestor(above, m_previousPath) || findSlot(above, ancestor->second))
             break;
         const auto where = static_cast<uint32_t>(m_implicitPaths.size());
         m_implicitPaths.append(above).append(spelled.substr(0, above.size()));
@@ -249,26 +332,17 @@ bool Hive::enterSection(size_t section, std::u16string_view path, std::u16string
     return true;
 }
 
-// The key's name as the file spells it.
-std::u16string Hive::spelling(const Slot &slot) const
-{
-    if (slot.own)
-        return spelledPath(slot.ref);
-    return m_implicitPaths.substr(slot.ref + slot.length, slot.length);
-}
-
 bool Hive::keyExists(std::u16string_view path) { return path.empty() || findKey(path); }
 
 size_t Hive::newSection(std::u16string path)
 {
     const size_t index = m_sections.size();
-    m_sections.push_back({std::string::npos, 0});
+    m_sections.push_back(std::string::npos);
     Touched &touched = m_touched[index];
-    touched.folded = folded(path);
+    touched.folded = foldCase(path);
     touched.dirty = true;
     touched.content = std::make_unique<KeySection>();
     touched.content->path = std::move(path);
-    enterSection(index, touched.folded, touched.content->path);
     m_changed = true;
     return index;
 }
@@ -284,8 +358,8 @@ void Hive::createKey(std::u16string_view path, bool &created)
     for (;;) {
         const size_t end = std::min(path.find(u'\\', start), path.size());
         std::u16string candidate = spelled + (spelled.empty() ? u"" : u"\\") + std::u16string(path.substr(start, end - start));
-        const Slot *found = findKey(candidate);
-        spelled = found ? spelling(*found) : candidate;
+        const auto found = findKey(candidate);
+        spelled = found ? found->spelling : candidate;
         if (end == path.size())
             break;
         start = end + 1;
@@ -298,26 +372,26 @@ Hive::Touched *Hive::touchedSection(std::u16string_view keyPath, bool forWriting
 {
     if (m_failure)
         return nullptr;
-    const Slot *found = findKey(keyPath);
-    size_t index = found && found->own ? found->ref : std::string::npos;
+    const auto found = findKey(keyPath);
+    size_t index = found ? found->section : std::string::npos;
     if (index == std::string::npos) {
         // A key known only through its subkeys gets a section of its own once it holds a value.
-        if (!forWriting || !keyExists(keyPath))
+        if (!forWriting || !(found || keyPath.empty()))
             return nullptr;
-        index = newSection(found ? spelling(*found) : std::u16string());
+        index = newSection(found ? found->spelling : std::u16string());
     }
     Touched &touched = m_touched[index];
     if (!touched.content) {
         auto content = std::make_unique<KeySection>();
         std::string text;
         FormatError error;
-        if (!readText(m_sections[index].begin, sectionEnd(index), text))
-            error = {m_sections[index].firstLine, "the file could not be read again"};
-        else if (!readSection(text, m_sections[index].firstLine, *content, error))
-            ;
-        else
+        const size_t begin = m_sections[index];
+        if (!readText(begin, sectionEnd(index), text))
+            error = {0, "the file could not be read again"};
+        else if (readSection(text, 1, *content, error))
             touched.content = std::move(content);
         if (!touched.content) {
+            error.line += lineAt(begin) - 1;
             m_failure = error;
             return nullptr;
         }
@@ -421,12 +495,12 @@ void Hive::save(HiveSink &sink, int64_t unixSeconds, uint64_t fileTime)
         const auto touched = m_touched.find(section);
         const bool inFile = !isNew(section);
         if (touched == m_touched.end() || !touched->second.dirty)
-            return copy(m_sections[section].begin, sectionEnd(section));
+            return copy(m_sections[section], sectionEnd(section));
         std::string formatted = formatSection(*touched->second.content, unixSeconds, fileTime);
         // Keep the blank lines that stood before the old section.
         if (inFile) {
             std::string old;
-            readText(m_sections[section].begin, sectionEnd(section), old);
+            readText(m_sections[section], sectionEnd(section), old);
             formatted.replace(0, 1, old.substr(0, old.find('[')));
         }
         write(formatted);

@@ -58,19 +58,21 @@ public:
     std::string savedText(int64_t unixSeconds, uint64_t fileTime);
 
 private:
-    // A key's section in the file, or one this run created (begin == npos).
-    struct Section {
-        size_t begin = 0;
-        size_t firstLine = 0;
-    };
     // What the run knows of a section beyond where it stands.
     struct Touched {
         std::unique_ptr<KeySection> content; // its values, once read
         std::u16string folded;               // the folded path of a section this run created
         bool dirty = false;
     };
-    // An entry of the key index: a key with a section, or a key that exists
-    // only through its subkeys, whose path the index keeps itself.
+    // A key that was found: its own section (or npos for a key that exists
+    // only through its subkeys), and its spelling.
+    struct KeyRef {
+        size_t section = std::string::npos;
+        std::u16string spelling;
+    };
+    // An entry of the key index of a file that is not in key order: a key with
+    // a section, or a key that exists only through its subkeys, whose path the
+    // index keeps itself.
     struct Slot {
         uint64_t hash = 0;
         uint32_t ref = noSection; // the section, or where the path is in m_implicitPaths
@@ -82,14 +84,18 @@ private:
     bool isNew(size_t section) const { return section >= m_fileSections; }
     size_t sectionEnd(size_t section) const;
     bool readText(size_t begin, size_t end, std::string &text) const;
+    size_t lineAt(size_t offset) const;
     std::u16string spelledPath(size_t section) const;
     std::u16string foldedPath(size_t section) const;
+    bool enterLoadedSection(const SectionSpan &span, FormatError &error);
+    bool indexLoadedSections(size_t count, FormatError &error);
+    std::optional<KeyRef> findKey(std::u16string_view path) const;
+    std::optional<KeyRef> findInOrderedFile(std::u16string_view folded) const;
+    std::optional<KeyRef> findInIndex(std::u16string_view folded) const;
+    const Slot *findSlot(std::u16string_view folded, uint64_t hash) const;
     std::u16string foldedPath(const Slot &slot) const;
-    Slot *findKey(std::u16string_view folded, uint64_t hash);
-    Slot *findKey(std::u16string_view path);
     void insertSlot(const Slot &slot);
     bool enterSection(size_t section, std::u16string_view folded, std::u16string_view spelled);
-    std::u16string spelling(const Slot &slot) const;
     size_t newSection(std::u16string path);
     Touched *touchedSection(std::u16string_view keyPath, bool forWriting);
 
@@ -97,13 +103,16 @@ private:
     size_t m_size = 0;
     size_t m_preambleEnd = 0;
     bool m_endsWithNewline = true;
-    std::vector<Section> m_sections;
+    std::vector<size_t> m_sections; // where each section begins; npos for one this run created
     size_t m_fileSections = 0;
     std::unordered_map<size_t, Touched> m_touched;
+    // A file in key order, as Wine writes it, is searched by halves; any other gets a hash index.
+    bool m_inKeyOrder = true;
     std::vector<Slot> m_slots; // open addressing; its size a power of two
     size_t m_usedSlots = 0;
     std::u16string m_implicitPaths; // each key known through its subkeys: folded path, then spelling
     std::u16string m_previousPath;  // the folded path of the section loaded last
+    std::u16string m_folded;        // scratch: the folded path of the section being loaded
     std::vector<std::pair<size_t, uint64_t>> m_prefixes; // scratch: each ancestor's length and hash
     bool m_changed = false;
     std::optional<FormatError> m_failure;

@@ -300,10 +300,8 @@ constexpr CaseRun caseRuns[] = {
 
 } // namespace
 
-char16_t foldCase(char16_t c)
+char16_t foldCaseBeyondLatin1(char16_t c)
 {
-    if (c < 0xC0) // ASCII and Latin-1's signs: only A to Z have small letters
-        return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 0x20) : c;
     // The last run that starts at or before c.
     const CaseRun *run = std::upper_bound(std::begin(caseRuns), std::end(caseRuns), c,
                                           [](char16_t value, const CaseRun &r) { return value < r.first; });

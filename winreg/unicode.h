@@ -18,7 +18,13 @@ size_t decodeUtf8(std::string_view text, size_t pos, char32_t &codePoint);
 
 // The small-letter form in which Wine's registry compares and orders names:
 // two names are the same key or value exactly when their folded forms are equal.
-char16_t foldCase(char16_t c);
+char16_t foldCaseBeyondLatin1(char16_t c);
+inline char16_t foldCase(char16_t c)
+{
+    if (c < 0xC0) // ASCII and Latin-1's signs: only A to Z have small letters
+        return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 0x20) : c;
+    return foldCaseBeyondLatin1(c);
+}
 std::u16string foldCase(std::u16string_view text);
 
 } // namespace winreg

@@ -40,12 +40,13 @@ int main(int argc, char **argv)
     std::fputs("WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000\n\n"
                "#arch=win64\n",
                out);
-    // Filler before and after the Developer Studio keys, as in a real hive.
+    // Filler before and after the Developer Studio keys, as in a real hive, and
+    // all keys in the order in which Wine writes them.
     for (int key = 0; std::ftell(out) < target; ++key) {
         if (key == 1000)
             writeDevStudioKeys(out);
-        std::fprintf(out, "\n[%s\\\\Filler\\\\Group %03d\\\\Key %06d] 1796580919\n#time=1dd85adc08b6136\n",
-                     key < 1000 ? "AppEvents" : "Software", key % 1000, key);
+        std::fprintf(out, "\n[%s\\\\Filler\\\\Group %04d\\\\Key %07d] 1796580919\n#time=1dd85adc08b6136\n",
+                     key < 1000 ? "AppEvents" : "Software\\\\Wine", key / 100, key);
         std::fprintf(out, "\"Name\"=\"Value of key %d with some text \\\"quoted\\\" and \\\\ \\xe9\"\n", key);
         std::fprintf(out, "\"Count\"=dword:%08x\n", key);
         std::fprintf(out, "\"Data\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,16,\\\n"
