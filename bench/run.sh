@@ -3,8 +3,8 @@
 # repeated runs:
 #   - install and uninstall on the bundled sample prefix, beside `wine regedit /s`
 #     of a .reg file with the same changes (where Wine is installed);
-#   - install on generated hives of 1, 10 and 100 MB, beside copying the file and
-#     syncing it (the floor for reading and rewriting it once);
+#   - install on generated hives of 2, 10, 20 and 100 MB, beside copying the file
+#     over an older copy and syncing it (the floor for reading and rewriting it once);
 #   - an uninstall whose Tools menu claims 2147483647 entries;
 #   - the peak memory of the 100 MB install.
 #   run.sh [--smoke]   --smoke: one small iteration of each, to prove the script works
@@ -14,7 +14,7 @@ smoke=false
 [ "${1:-}" = "--smoke" ] && smoke=true
 repeats=$($smoke && echo 1 || echo 15)
 big_repeats=$($smoke && echo 1 || echo 5)
-sizes=$($smoke && echo "1" || echo "1 10 100")
+sizes=$($smoke && echo "1" || echo "2 10 20 100")
 
 build=${BENCH_BUILD_DIR:-$root/build-bench}
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON >/dev/null
@@ -24,7 +24,8 @@ hivegen=$build/tests/hivegen
 work=$(mktemp -d /tmp/ideweave-bench.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
-now() { date +%s%N; }
+# Microseconds since the epoch, read without starting a process, times 1000.
+now() { echo "${EPOCHREALTIME/./}000"; }
 # median of the numbers on standard input
 median() { sort -n | awk '{a[NR]=$1} END {m=int((NR+1)/2); if (NR%2) print a[m]; else print (a[m]+a[m+1])/2}'; }
 ms() { awk -v ns="$1" 'BEGIN {printf "%.1f", ns/1e6}'; }
@@ -99,8 +100,10 @@ for size in $sizes; do
     "$hivegen" "$work/hive$size.reg" "$size"
     prefix "$work/p$size" "$work/hive$size.reg"
     run_ns[$size]=$(time_runs "$big_repeats" -install "$work/p$size" "$work/hive$size.reg" | median)
+    # The copy replaces an older copy, as an install replaces the hive: the old
+    # file's blocks are given back in both.
     copy_ns[$size]=$(for _ in $(seq "$big_repeats"); do
-        rm -f "$work/copy.reg"
+        cp "$work/hive$size.reg" "$work/copy.reg"
         start=$(now)
         cp "$work/hive$size.reg" "$work/copy.reg" && sync "$work/copy.reg"
         echo $(($(now) - start))
@@ -109,8 +112,11 @@ for size in $sizes; do
         "$(ms "${copy_ns[$size]}")" "$(awk -v a="${run_ns[$size]}" -v b="${copy_ns[$size]}" 'BEGIN {printf "%.2f", a/b}')"
 done
 if ! $smoke; then
-    awk -v r10="${run_ns[10]}" -v r100="${run_ns[100]}" -v c10="${copy_ns[10]}" -v c100="${copy_ns[100]}" \
-        'BEGIN {printf "cost of each further MB against the copy: (run100 - run10) / (copy100 - copy10) = %.2f\n", (r100-r10)/(c100-c10)}'
+    for range in "2 20" "10 100"; do
+        read -r low high <<<"$range"
+        awk -v rl="${run_ns[$low]}" -v rh="${run_ns[$high]}" -v cl="${copy_ns[$low]}" -v ch="${copy_ns[$high]}" \
+            -v low="$low" -v high="$high" 'BEGIN {printf "cost of each further MB against the copy, %s to %s MB: %.2f\n", low, high, (rh-rl)/(ch-cl)}'
+    done
     peak_kb=$(cp "$work/hive100.reg" "$work/p100/user.reg" &&
               WINEPREFIX=$work/p100 TINDRALDIR=$work/p100/drive_c/Tindral /usr/bin/time -f %M "$ideweave" -install -quiet 2>&1 >/dev/null | tail -n 1)
     hive_kb=$(($(wc -c <"$work/hive100.reg") / 1024))

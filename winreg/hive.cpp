@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 namespace winreg {
 
@@ -67,6 +68,7 @@ public:
         std::memcpy(buffer, m_text.data() + offset, count);
         return static_cast<long>(count);
     }
+    size_t size() const override { return m_text.size(); }
 
 private:
     std::string m_text;
@@ -92,6 +94,11 @@ bool Hive::load(std::unique_ptr<HiveSource> source, FormatError &error)
     m_previousPath.clear();
     m_changed = false;
     m_failure.reset();
+    if (loadInTwoHalves())
+        return true;
+    m_sections.clear();
+    m_fileSections = 0;
+    m_previousPath.clear();
     const TextReader read = [this](size_t offset, char *buffer, size_t length) {
         return m_source->read(offset, buffer, length);
     };
@@ -108,6 +115,85 @@ bool Hive::load(std::unique_ptr<HiveSource> source, FormatError &error)
     std::string last;
     m_endsWithNewline = m_size == 0 || (readText(m_size - 1, m_size, last) && last == "\n");
     return loaded;
+}
+
+// Where a large file can be cut in two for the two halves to be read side by
+// side: at the blank lines before the first key header after its middle. A line
+// that begins with "[" is a key header wherever it stands in a valid file.
+size_t Hive::secondHalfStart() const
+{
+    constexpr size_t window = 1 << 16;
+    const size_t size = m_source->size();
+    if (size < (8u << 20))
+        return 0;
+    std::string text;
+    const size_t middle = size / 2;
+    if (!readText(middle - window, middle + window, text))
+        return 0;
+    const size_t header = text.find("\n[", window);
+    if (header == std::string::npos)
+        return 0;
+    // Back over the blank lines before the header.
+    size_t start = header + 1;
+    while (start >= 2) {
+        const size_t lineStart = text.rfind('\n', start - 2);
+        if (lineStart == std::string::npos)
+            return 0;
+        const std::string_view line(text.data() + lineStart + 1, start - 1 - (lineStart + 1));
+        if (line.find_first_not_of(" \t\r") != std::string_view::npos)
+            break;
+        start = lineStart + 1;
+    }
+    return middle - window + start;
+}
+
+// Reads the two halves of a large file in key order on two cores. False when
+// the file is not such a file, or anything in it is not as it should be: the
+// caller then reads it from the start, as it does every other file.
+bool Hive::loadInTwoHalves()
+{
+    const size_t split = secondHalfStart();
+    if (split == 0)
+        return false;
+    struct Half {
+        std::vector<size_t> begins;
+        std::u16string first, last; // folded paths
+        bool inOrder = true;
+        bool scanned = false;
+    };
+    auto scanHalf = [this](size_t from, size_t to, Half &half) {
+        const TextReader read = [this, from, to](size_t offset, char *buffer, size_t length) -> long {
+            return from + offset < to ? m_source->read(from + offset, buffer, std::min(length, to - from - offset)) : 0L;
+        };
+        std::u16string folded;
+        FormatError ignored;
+        const SectionVisitor visit = [&](SectionSpan &span, FormatError &) {
+            folded = foldCase(span.path);
+            if (!half.begins.empty() && !foldedPathLess(half.last, folded))
+                return half.inOrder = false;
+            if (half.begins.empty())
+                half.first = folded;
+            half.begins.push_back(from + span.begin);
+            half.last.swap(folded);
+            return true;
+        };
+        half.scanned = from == 0 ? scanHive(read, m_preambleEnd, visit, ignored) : scanHivePart(read, visit, ignored);
+    };
+    Half front, back;
+    std::thread other([&]() { scanHalf(split, m_source->size(), back); });
+    scanHalf(0, split, front);
+    other.join();
+    if (!front.scanned || !back.scanned || front.begins.empty() || back.begins.empty() ||
+        !foldedPathLess(front.last, back.first))
+        return false;
+    m_sections = std::move(front.begins);
+    m_sections.insert(m_sections.end(), back.begins.begin(), back.begins.end());
+    m_fileSections = m_sections.size();
+    m_previousPath = std::move(back.last);
+    m_size = m_source->size();
+    std::string last;
+    m_endsWithNewline = readText(m_size - 1, m_size, last) && last == "\n";
+    return true;
 }
 
 // A section as the structure pass hands it over. While the file is in key

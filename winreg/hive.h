@@ -22,6 +22,7 @@ public:
     virtual ~HiveSource() = default;
     // At most length bytes from offset into buffer: the count read, 0 past the end, -1 on failure.
     virtual long read(size_t offset, char *buffer, size_t length) const = 0;
+    virtual size_t size() const = 0;
 };
 
 // Where the new text goes: new pieces, and ranges of the loaded text that stay as they are.
@@ -88,6 +89,8 @@ private:
     std::u16string spelledPath(size_t section) const;
     std::u16string foldedPath(size_t section) const;
     bool enterLoadedSection(const SectionSpan &span, FormatError &error);
+    bool loadInTwoHalves();
+    size_t secondHalfStart() const;
     bool indexLoadedSections(size_t count, FormatError &error);
     std::optional<KeyRef> findKey(std::u16string_view path) const;
     std::optional<KeyRef> findInOrderedFile(std::u16string_view folded) const;

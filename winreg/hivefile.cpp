@@ -147,6 +147,12 @@ bool runAsPrefixOwner(const std::string &prefix, std::string &problem)
 
 FileSource::~FileSource() { ::close(m_fd); }
 
+size_t FileSource::size() const
+{
+    struct stat info;
+    return ::fstat(m_fd, &info) == 0 ? static_cast<size_t>(info.st_size) : 0;
+}
+
 long FileSource::read(size_t offset, char *buffer, size_t length) const
 {
     for (;;) {

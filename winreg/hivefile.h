@@ -61,6 +61,7 @@ public:
     FileSource &operator=(const FileSource &) = delete;
     ~FileSource() override;
     long read(size_t offset, char *buffer, size_t length) const override;
+    size_t size() const override;
     int fd() const { return m_fd; }
 
 private:

@@ -671,10 +671,12 @@ bool continuesHexData(std::string_view line, std::string &problem)
 
 namespace {
 
-bool scanLines(LineStream &lines, size_t &preambleEnd, const SectionVisitor &visit, FormatError &error)
+// Without wholeFile the text is a part of a hive that begins where a key's section does.
+bool scanLines(LineStream &lines, size_t &preambleEnd, const SectionVisitor &visit, FormatError &error,
+               bool wholeFile = true)
 {
     std::string_view line;
-    bool signature = false;
+    bool signature = !wholeFile;
     SectionSpan current;
     bool inSection = false;
     std::string problem;
@@ -691,7 +693,7 @@ bool scanLines(LineStream &lines, size_t &preambleEnd, const SectionVisitor &vis
         // then be another for Wine than for us.
         if (lines.firstNul() <= lines.lineStart() + line.size())
             return fail(error, lines.lineNumber(), "a NUL byte");
-        if (lines.lineNumber() == 1) {
+        if (wholeFile && lines.lineNumber() == 1) {
             if (line != hiveSignature)
                 break;
             signature = true;
@@ -754,6 +756,13 @@ bool scanHive(const TextReader &read, size_t &preambleEnd, const SectionVisitor 
 {
     LineStream lines(read);
     return scanLines(lines, preambleEnd, visit, error);
+}
+
+bool scanHivePart(const TextReader &read, const SectionVisitor &visit, FormatError &error)
+{
+    LineStream lines(read);
+    size_t preambleEnd = 0;
+    return scanLines(lines, preambleEnd, visit, error, false) && preambleEnd == 0;
 }
 
 bool scanHive(std::string_view text, size_t &preambleEnd, const SectionVisitor &visit, FormatError &error)

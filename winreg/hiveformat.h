@@ -54,6 +54,9 @@ using SectionVisitor = std::function<bool(SectionSpan &span, FormatError &error)
 using TextReader = std::function<long(size_t offset, char *buffer, size_t length)>;
 bool scanHive(const TextReader &read, size_t &preambleEnd, const SectionVisitor &visit, FormatError &error);
 bool scanHive(std::string_view text, size_t &preambleEnd, const SectionVisitor &visit, FormatError &error);
+// The same for a part of a hive that begins where a key's section begins;
+// line numbers count from the part's start.
+bool scanHivePart(const TextReader &read, const SectionVisitor &visit, FormatError &error);
 // The same, collecting the sections.
 bool scanHive(std::string_view text, HiveLayout &layout, FormatError &error);
 // Reads one section's header, options and values; the span must come from scanHive.

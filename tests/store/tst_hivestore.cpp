@@ -73,6 +73,7 @@ private slots:
     void writesValuesAsWineDoes();
     void wineHiveSectionsRewriteIdentically();
     void untouchedKeysStayByteForByte();
+    void largeHiveKeptWhole_data();
     void largeHiveKeptWhole();
     void newKeysKeepExistingSpellingAndKeyOrder();
     void invalidUtf8BecomesReplacementCharacter();
@@ -247,35 +248,63 @@ void HiveStoreTest::untouchedKeysStayByteForByte()
     QVERIFY2(changed.match(QString::fromUtf8(after)).hasMatch(), after.constData());
 }
 
+void HiveStoreTest::largeHiveKeptWhole_data()
+{
+    QTest::addColumn<bool>("inKeyOrder");
+    QTest::addColumn<bool>("keyTwice");
+    // A file in key order is read in two halves side by side.
+    QTest::newRow("in key order") << true << false;
+    QTest::newRow("out of key order") << false << false;
+    QTest::newRow("a key twice, far apart") << true << true;
+}
+
 void HiveStoreTest::largeHiveKeptWhole()
 {
-    // More text than is read at once, a line longer than that, keys that come
-    // back to a parent seen long before, and no line end at the end.
+    QFETCH(bool, inKeyOrder);
+    QFETCH(bool, keyTwice);
+    // More text than is read at once, a line longer than that, parents that
+    // come back long after they were first seen, and no line end at the end.
+    const auto keyPath = [inKeyOrder](int key) {
+        const int group = inKeyOrder ? key / 3000 : key % 7;
+        return QByteArray("Software\\\\Group ") + QByteArray::number(group).rightJustified(2, '0') + "\\\\Key " +
+               QByteArray::number(key).rightJustified(6, '0');
+    };
     QByteArray before = hiveHeader;
-    for (int key = 0; key < 20000; ++key)
-        before += section("Software\\\\Group " + QByteArray::number(key % 7) + "\\\\Key " + QByteArray::number(key),
-                          "\"Data\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,16,17,18,\\\n"
-                          "  19,1a,1b,1c\n");
+    int twiceLine = 0;
+    for (int key = 0; key < 60000; ++key) {
+        before += section(keyPath(key), "\"Data\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,"
+                                        "15,16,17,18,\\\n  19,1a,1b,1c\n");
+        if (keyTwice && key == 50000) {
+            twiceLine = before.count('\n') + 2;
+            before += section(keyPath(5), "");
+        }
+    }
     before += section("Software\\\\Long", "\"V\"=\"" + QByteArray(3 << 20, 'x') + "\"\n");
-    before += section("Software\\\\Last", "\"W\"=\"1\"");
+    before += section("Software\\\\Zlast", "\"W\"=\"1\"");
     HiveFixture hive(before);
-    QCOMPARE(setString("Software\\Group 3", "Z", "new"), ERROR_SUCCESS);
-    QCOMPARE(setString("Software\\Group 3\\Key 10", "Z", "changed"), ERROR_SUCCESS);
-    DWORD type = 0;
-    LONG status = 0;
+    if (keyTwice) {
+        QCOMPARE(winregOpenHive(), LONG(ERROR_BADDB));
+        QCOMPARE(QString::fromUtf8(winregProblem()), QStringLiteral("line %1: the key appears twice").arg(twiceLine));
+        return;
+    }
+    const QByteArray changedPath = keyPath(9010);
+    QCOMPARE(setString("Software\\Group 03", "Z", "new"), ERROR_SUCCESS);
+    QCOMPARE(setString(QByteArray(changedPath).replace("\\\\", "\\").constData(), "Z", "changed"), ERROR_SUCCESS);
     HKEY key = nullptr;
     QCOMPARE(regOpen(HKEY_CURRENT_USER, "Software\\Long", &key), ERROR_SUCCESS);
     DWORD size = 0;
     QCOMPARE(RegQueryValueExA(key, "V", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
     QCOMPARE(size, DWORD((3 << 20) + 1));
-    QCOMPARE(queryBytes("Software\\Last", "W", type, status), QByteArray("1", 2));
+    DWORD type = 0;
+    LONG status = 0;
+    QCOMPARE(queryBytes("Software\\Zlast", "W", type, status), QByteArray("1", 2));
     QCOMPARE(RegFlushKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
     // Without the changed key and the new one, the file is what it was.
     QByteArray after = hive.text();
-    const QByteArray changed = cutSection(after, "Software\\\\Group 3\\\\Key 10]");
+    const QByteArray changed = cutSection(after, changedPath + "]");
     QVERIFY(changed.contains("\"Data\"=hex:00,01,") && changed.contains("\"Z\"=\"changed\""));
-    QVERIFY(cutSection(after, "Software\\\\Group 3]").contains("\"Z\"=\"new\""));
-    cutSection(before, "Software\\\\Group 3\\\\Key 10]");
+    QVERIFY(cutSection(after, "Software\\\\Group 03]").contains("\"Z\"=\"new\""));
+    cutSection(before, changedPath + "]");
     QCOMPARE(after.size(), before.size());
     QVERIFY(after == before);
 }
