@@ -319,9 +319,9 @@ std::optional<Hive::KeyRef> Hive::findKey(std::u16string_view path) const
     return std::nullopt;
 }
 
-// In a file in key order, a key is the first section not before it, or it is
-// above that section's key.
-std::optional<Hive::KeyRef> Hive::findInOrderedFile(std::u16string_view key) const
+// The first section of the file, searched by halves, whose key does not sort
+// before key; in a file in key order, every section before it sorts before key.
+size_t Hive::firstSectionNotBefore(std::u16string_view key) const
 {
     size_t low = 0, high = m_fileSections;
     while (low < high) {
@@ -331,6 +331,14 @@ std::optional<Hive::KeyRef> Hive::findInOrderedFile(std::u16string_view key) con
         else
             high = middle;
     }
+    return low;
+}
+
+// In a file in key order, a key is the first section not before it, or it is
+// above that section's key.
+std::optional<Hive::KeyRef> Hive::findInOrderedFile(std::u16string_view key) const
+{
+    const size_t low = firstSectionNotBefore(key);
     if (low == m_fileSections)
         return std::nullopt;
     const std::u16string spelled = spelledPath(low);
@@ -535,18 +543,8 @@ void Hive::save(HiveSink &sink, int64_t unixSeconds, uint64_t fileTime)
     // A new key goes before the first key of the file that sorts after it: where
     // Wine would put it in a file kept in key order, as Wine keeps it.
     std::vector<std::pair<size_t, size_t>> added; // (place, section)
-    for (size_t section = m_fileSections; section < m_sections.size(); ++section) {
-        const std::u16string &path = m_touched.at(section).folded;
-        size_t low = 0, high = m_fileSections;
-        while (low < high) {
-            const size_t middle = low + (high - low) / 2;
-            if (foldedPathLess(foldedPath(middle), path))
-                low = middle + 1;
-            else
-                high = middle;
-        }
-        added.emplace_back(low, section);
-    }
+    for (size_t section = m_fileSections; section < m_sections.size(); ++section)
+        added.emplace_back(firstSectionNotBefore(m_touched.at(section).folded), section);
     std::sort(added.begin(), added.end(), [this](const auto &a, const auto &b) {
         return a.first != b.first ? a.first < b.first
                                   : foldedPathLess(m_touched.at(a.second).folded, m_touched.at(b.second).folded);

@@ -93,6 +93,7 @@ private:
     size_t secondHalfStart() const;
     bool indexLoadedSections(size_t count, FormatError &error);
     std::optional<KeyRef> findKey(std::u16string_view path) const;
+    size_t firstSectionNotBefore(std::u16string_view folded) const;
     std::optional<KeyRef> findInOrderedFile(std::u16string_view folded) const;
     std::optional<KeyRef> findInIndex(std::u16string_view folded) const;
     const Slot *findSlot(std::u16string_view folded, uint64_t hash) const;
