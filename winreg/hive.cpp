@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 #include <thread>
 
 namespace winreg {
@@ -180,7 +181,12 @@ bool Hive::loadInTwoHalves()
         half.scanned = from == 0 ? scanHive(read, m_preambleEnd, visit, ignored) : scanHivePart(read, visit, ignored);
     };
     Half front, back;
-    std::thread other([&]() { scanHalf(split, m_source->size(), back); });
+    std::thread other;
+    try {
+        other = std::thread([&]() { scanHalf(split, m_source->size(), back); });
+    } catch (const std::system_error &) {
+        return false; // no second thread to be had: one reads it all
+    }
     scanHalf(0, split, front);
     other.join();
     if (!front.scanned || !back.scanned || front.begins.empty() || back.begins.empty() ||
@@ -481,7 +487,7 @@ Hive::Touched *Hive::touchedSection(std::u16string_view keyPath, bool forWriting
         FormatError error;
         const size_t begin = m_sections[index];
         if (!readText(begin, sectionEnd(index), text))
-            error = {0, "the file could not be read again"};
+            error = {1, "the file could not be read again"};
         else if (readSection(text, 1, *content, error))
             touched.content = std::move(content);
         if (!touched.content) {
