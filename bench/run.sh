@@ -39,7 +39,8 @@ prefix() {
 # time_runs COUNT MODE PREFIX START_HIVE: nanoseconds a run, one a line
 time_runs() {
     for _ in $(seq "$1"); do
-        cp "$4" "$3/user.reg"
+        # Each run starts on a quiet disk: the hive it replaces is written out first.
+        cp "$4" "$3/user.reg" && sync "$3/user.reg"
         start=$(now)
         WINEPREFIX=$3 TINDRALDIR=$3/drive_c/Tindral "$ideweave" "$2" -quiet >/dev/null 2>&1 || true
         echo $(($(now) - start))
@@ -55,6 +56,13 @@ install_ns=$(time_runs "$repeats" -install "$work/sample" "$work/sample.before" 
 uninstall_ns=$(time_runs "$repeats" -uninstall "$work/sample" "$work/sample.installed" | median)
 echo "ideweave -install -quiet:   $(ms "$install_ns") ms"
 echo "ideweave -uninstall -quiet: $(ms "$uninstall_ns") ms"
+# What starting the program costs on this machine, without any registry work.
+start_ns=$(for _ in $(seq "$repeats"); do
+    start=$(now)
+    "$ideweave" -quiet >/dev/null 2>&1 || true
+    echo $(($(now) - start))
+done | median)
+echo "of which starting the program (ideweave -quiet, nothing to do): $(ms "$start_ns") ms"
 
 if command -v wine >/dev/null 2>&1 && ! $smoke; then
     export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -103,7 +111,7 @@ for size in $sizes; do
     # The copy replaces an older copy, as an install replaces the hive: the old
     # file's blocks are given back in both.
     copy_ns[$size]=$(for _ in $(seq "$big_repeats"); do
-        cp "$work/hive$size.reg" "$work/copy.reg"
+        cp "$work/hive$size.reg" "$work/copy.reg" && sync "$work/copy.reg"
         start=$(now)
         cp "$work/hive$size.reg" "$work/copy.reg" && sync "$work/copy.reg"
         echo $(($(now) - start))
