@@ -89,7 +89,6 @@ private slots:
     void saveKeepsLinkAndPermissions();
     void refusesSaveWhenFileChangedBehindIt();
     void waitsForAnotherRunsLock();
-    void injectedFaultsFailChosenCalls();
     void runningWineserverRefusedAtLoadAndSave();
 };
 
@@ -586,22 +585,6 @@ void HiveStoreTest::waitsForAnotherRunsLock()
     QVERIFY(timer.elapsed() >= 500);
     QVERIFY(holder.waitForFinished());
     winregRelease();
-}
-
-void HiveStoreTest::injectedFaultsFailChosenCalls()
-{
-    HiveFixture hive(hiveHeader + section("S", "\"a\"=\"1\"\n"));
-    winregInjectFault("RegSetValueExA", "b", ERROR_ACCESS_DENIED);
-    HKEY key = nullptr;
-    QCOMPARE(regOpen(HKEY_CURRENT_USER, "S", &key), ERROR_SUCCESS);
-    QCOMPARE(regSetString(key, "a", "2"), ERROR_SUCCESS);
-    QCOMPARE(regSetString(key, "b", "2"), LONG(ERROR_ACCESS_DENIED));
-    winregInjectFault("RegCreateKeyExA", nullptr, ERROR_ACCESS_DENIED);
-    HKEY created = reinterpret_cast<HKEY>(1);
-    QCOMPARE(regCreate(HKEY_CURRENT_USER, "X", &created), LONG(ERROR_ACCESS_DENIED));
-    QCOMPARE(created, HKEY(nullptr));
-    winregClearFaults();
-    regClose(key);
 }
 
 namespace {

@@ -5,11 +5,8 @@
 # both values) and saves it; the pairs it merged must be the store's pairs.
 set -eu
 . "$(dirname "$0")/lib.sh"
-need_wine
 regtool=$1
-prefix=$(new_prefix "$2")
-trap 'wait_wine "$prefix"; rm -rf "$prefix"' EXIT
-export WINEPREFIX="$prefix"
+use_new_prefix "$2"
 export LANG=C.UTF-8
 "$regtool" casemap-sections >>"$prefix/user.reg"
 # Three sibling keys that only Turkish letters tell apart; Wine keeps all three.

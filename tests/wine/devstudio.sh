@@ -4,13 +4,11 @@
 # reading the Tools menu and the search path before, between and after.
 set -eu
 . "$(dirname "$0")/lib.sh"
-need_wine
 ideweave=$1
 standin=$2
 [ -f "$standin" ] || skip "no Windows build of the Developer Studio stand-in (mingw-w64 missing)"
-prefix=$(new_prefix "$3")
-trap 'wait_wine "$prefix"; rm -rf "$prefix"' EXIT
-export WINEPREFIX="$prefix" LANG=C
+use_new_prefix "$3"
+export LANG=C
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 

@@ -2,11 +2,9 @@
 # Wine reads what the store writes, and the store reads what Wine writes.
 set -eu
 . "$(dirname "$0")/lib.sh"
-need_wine
 regtool=$1
-prefix=$(new_prefix "$2")
-trap 'wait_wine "$prefix"; rm -rf "$prefix"' EXIT
-export WINEPREFIX="$prefix" LANG=C.UTF-8
+use_new_prefix "$2"
+export LANG=C.UTF-8
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 key='Software\Ideweave Interop'

@@ -21,3 +21,12 @@ new_prefix() {
 }
 
 wait_wine() { WINEPREFIX="$1" wineserver -w; }
+
+# use_new_prefix TEMPLATE: a new prefix copied from the template becomes $prefix
+# and WINEPREFIX; it goes, with its wineserver, when the script ends.
+use_new_prefix() {
+    need_wine
+    prefix=$(new_prefix "$1")
+    trap 'wait_wine "$prefix"; rm -rf "$prefix"' EXIT
+    export WINEPREFIX="$prefix"
+}
