@@ -20,8 +20,6 @@ const char *const usageText = "Corvessa Brackwater Tindral options usage : idewe
 // The product patterns whose Tools entries an uninstall removes, in this order.
 const char *const productPrograms[] = {"tindmain.exe", "tindview.exe", "tindopts.exe"};
 
-bool saveFailed = false;
-
 // The marker counts as present when the product's key opens and ACTIVATION, of
 // any type and at most 25 bytes, can be read; optionsKey keeps the open key.
 bool markerPresent(HKEY &optionsKey)
@@ -32,7 +30,7 @@ bool markerPresent(HKEY &optionsKey)
     }
     unsigned char marker[markerBufferSize];
     DWORD size = markerBufferSize;
-    return RegQueryValueExA(optionsKey, markerName, nullptr, nullptr, marker, &size) == ERROR_SUCCESS;
+    return regQuery(optionsKey, markerName, marker, &size) == ERROR_SUCCESS;
 }
 
 void closeKey(HKEY &key)
@@ -55,8 +53,6 @@ bool saveRegistry()
 
 } // namespace
 
-bool registrySaveFailed() { return saveFailed; }
-
 bool PluginInstall::runInstall(HKEY &optionsKey)
 {
     // Without both Tools entries nothing else is written, so that the next
@@ -67,7 +63,7 @@ bool PluginInstall::runInstall(HKEY &optionsKey)
     if (regCreate(HKEY_CURRENT_USER, OptionsKey, &optionsKey) != ERROR_SUCCESS)
         optionsKey = nullptr;
     const BYTE marker = 0;
-    RegSetValueExA(optionsKey, markerName, 0, REG_BINARY, &marker, 1);
+    regSetBinary(optionsKey, markerName, &marker, 1);
     installBuildDirs(optionsKey);
     return true;
 }
@@ -77,15 +73,16 @@ void PluginInstall::runUninstall(HKEY &optionsKey)
     restoreBuildDirs(optionsKey);
     closeKey(optionsKey);
     if (regOpen(HKEY_CURRENT_USER, OptionsKey, &optionsKey) == ERROR_SUCCESS)
-        RegDeleteValueA(optionsKey, markerName);
+        regDeleteValue(optionsKey, markerName);
     else
         optionsKey = nullptr;
     for (const char *program : productPrograms)
         removeStudioTool(program);
 }
 
-bool PluginInstall::runMode(Mode mode)
+RunOutcome PluginInstall::runMode(Mode mode)
 {
+    const int problemsBefore = problemsReported();
     deferBoxes();
     HKEY optionsKey = nullptr;
     const bool installed = markerPresent(optionsKey);
@@ -104,10 +101,10 @@ bool PluginInstall::runMode(Mode mode)
     // The usage text changes nothing, and needs no usable registry.
     if (mode == ModeNone)
         registryRelease();
-    saveFailed = mode != ModeNone && !saveRegistry();
+    const bool saved = mode == ModeNone || saveRegistry();
     // The registry is free again: the problems met on the way can wait for the user.
     showDeferredBoxes();
-    if (!saveFailed)
+    if (saved)
         setText(application->translate("ideweave Message", outcome));
-    return mode != ModeNone;
+    return {mode != ModeNone, saved, problemsReported() > problemsBefore};
 }

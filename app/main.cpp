@@ -49,7 +49,19 @@ void connectStandardStreams()
 }
 #endif
 
-enum QuietExit { QuietDone = 0, QuietProblem = 1, QuietUsage = 2 };
+// How a run ends, as installers read it: done, a problem shown or the save
+// failed, no mode asked for, or refused before anything could change.
+enum ExitStatus { ExitDone = 0, ExitProblem = 1, ExitUsage = 2, ExitRefused = -1 };
+
+// The status of a run that reached the controller; a window that is shown ends with the window.
+int exitStatus(const RunOutcome &outcome)
+{
+    if (!outcome.saved)
+        return ExitProblem;
+    if (!outcome.understood)
+        return ExitUsage;
+    return outcome.problemShown ? ExitProblem : ExitDone;
+}
 
 // In quiet mode no window is shown and no display is needed; the toolkit's own
 // messages are kept off standard error, which carries the run's reports.
@@ -123,31 +135,27 @@ int main(int argc, char **argv)
     } else if (!displayAvailable(argc, argv)) {
         std::fputs("Warning: Cannot open the status window: no display. Run with -quiet to work without a window.\n",
                    stderr);
-        return -1;
+        return ExitRefused;
     }
     // The application object and the window live until the process ends.
     static QApplication *application = new QApplication(argc, argv);
-    const QStringList prefixes{QStringLiteral("ideweave_")};
-    loadTranslations(application, prefixes);
-
+    const QString setUpProblem = loadTranslations(application, {QStringLiteral("ideweave_")});
+    if (!setUpProblem.isEmpty()) {
+        showWarning(QStringLiteral("Warning"), setUpProblem);
+        return ExitRefused;
+    }
     static PluginInstall *window = createStatusWindow(application);
 
     const Mode mode = modeFromArguments(argc, argv);
-    if (mode != ModeNone && !registryGate())
-        return -1;
-    if (mode == ModeInstall && !productPathGate())
-        return -1;
-    const bool understood = window->runMode(mode);
-    if (registrySaveFailed())
-        return 1;
-
-    if (quiet) {
+    if ((mode != ModeNone && !registryGate()) || (mode == ModeInstall && !productPathGate()))
+        return ExitRefused;
+    const RunOutcome outcome = window->runMode(mode);
+    if (quiet && outcome.saved) {
         std::printf("%s\n", window->text().toLocal8Bit().constData());
         std::fflush(stdout);
-        if (!understood)
-            return QuietUsage;
-        return problemReported() ? QuietProblem : QuietDone;
     }
+    if (quiet || !outcome.saved)
+        return exitStatus(outcome);
     window->show();
     return application->exec();
 }

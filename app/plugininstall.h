@@ -9,6 +9,14 @@
 
 class QApplication;
 
+// What a run did: whether the command line asked for anything, whether the
+// registry's changes were saved, and whether a problem was shown on the way.
+struct RunOutcome {
+    bool understood;
+    bool saved;
+    bool problemShown;
+};
+
 class PluginInstall : public QMessageBox {
 public:
     // Takes the arguments of the classic message box constructor: icon and button
@@ -17,8 +25,8 @@ public:
                   int button1, int button2, QWidget *parent, const char *name, bool modal, Qt::WindowFlags flags);
 
     // Installs, uninstalls or does nothing, as the installed marker and the mode
-    // decide, and sets the window's text to the outcome; false for the usage text.
-    bool runMode(Mode mode);
+    // decide, and sets the window's text to the outcome unless the save failed.
+    RunOutcome runMode(Mode mode);
 
     void installBuildDirs(HKEY optionsKey);
     void restoreBuildDirs(HKEY optionsKey);
@@ -34,6 +42,3 @@ private:
 
 // The status window as the program shows it, before its text is set.
 PluginInstall *createStatusWindow(QApplication *application);
-
-// Whether the registry's changes of the last runMode could not be saved.
-bool registrySaveFailed();

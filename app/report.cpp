@@ -9,7 +9,7 @@
 namespace {
 
 bool quiet = false;
-bool reported = false;
+int reported = 0;
 
 struct Box {
     QWidget *parent;
@@ -51,7 +51,7 @@ void reportOnStandardError(const QString &caption, const QString &text)
 
 void showError(QWidget *parent, QApplication *application, const char *caption, const char *message)
 {
-    reported = true;
+    ++reported;
     const QString translatedCaption = application->translate("ideweave Caption", caption);
     const QString translatedMessage = application->translate("ideweave Message", message);
     if (quiet)
@@ -62,7 +62,7 @@ void showError(QWidget *parent, QApplication *application, const char *caption, 
 
 void showWarning(const QString &caption, const QString &text)
 {
-    reported = true;
+    ++reported;
     if (quiet)
         reportOnStandardError(caption, text);
     else
@@ -81,5 +81,4 @@ void showDeferredBoxes()
 }
 
 void setQuietMode(bool on) { quiet = on; }
-bool quietMode() { return quiet; }
-bool problemReported() { return reported; }
+int problemsReported() { return reported; }

@@ -20,6 +20,5 @@ void deferBoxes();
 void showDeferredBoxes();
 
 void setQuietMode(bool quiet);
-bool quietMode();
-// Whether any box has been shown (or, quietly, reported) in this run.
-bool problemReported();
+// How many boxes have been shown (or, quietly, reported) so far.
+int problemsReported();

@@ -17,10 +17,11 @@ big_repeats=$($smoke && echo 1 || echo 5)
 sizes=$($smoke && echo "1" || echo "2 10 20 100")
 
 build=${BENCH_BUILD_DIR:-$root/build-bench}
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON >/dev/null
-cmake --build "$build" -j"$(nproc)" --target ideweave hivegen >/dev/null
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
+cmake --build "$build" -j"$(nproc)" --target ideweave >/dev/null
 ideweave=$build/ideweave
-hivegen=$build/tests/hivegen
+hivegen=$build/hivegen
+c++ -std=c++17 -O2 "$root/bench/hivegen.cpp" -o "$hivegen"
 work=$(mktemp -d /tmp/ideweave-bench.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 

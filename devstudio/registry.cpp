@@ -1,5 +1,7 @@
 #include "registry.h"
 
+#include "winreg/numberbytes.h"
+
 #include <cstring>
 #include <vector>
 
@@ -26,6 +28,13 @@ LONG regSetString(HKEY key, const char *valueName, const char *text)
     return RegSetValueExA(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE *>(text),
                           static_cast<DWORD>(std::strlen(text) + 1));
 }
+
+LONG regSetBinary(HKEY key, const char *valueName, const void *data, DWORD size)
+{
+    return RegSetValueExA(key, valueName, 0, REG_BINARY, static_cast<const BYTE *>(data), size);
+}
+
+LONG regDeleteValue(HKEY key, const char *valueName) { return RegDeleteValueA(key, valueName); }
 
 LONG regClose(HKEY key) { return RegCloseKey(key); }
 
@@ -69,16 +78,14 @@ LONG readNumber(HKEY key, const char *valueName, int32_t &number)
     DWORD size = sizeof bytes;
     const LONG status = RegQueryValueExA(key, valueName, nullptr, nullptr, bytes, &size);
     if (status == ERROR_SUCCESS)
-        number = static_cast<int32_t>(bytes[0] | bytes[1] << 8 | bytes[2] << 16 | uint32_t(bytes[3]) << 24);
+        number = static_cast<int32_t>(numberFromBytes(bytes));
     return status;
 }
 
 LONG writeNumber(HKEY key, const char *valueName, int32_t number)
 {
-    const auto value = static_cast<uint32_t>(number);
-    const unsigned char bytes[4] = {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
-                                    static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
-    return RegSetValueExA(key, valueName, 0, REG_DWORD, bytes, sizeof bytes);
+    const auto bytes = bytesOfNumber(static_cast<uint32_t>(number));
+    return RegSetValueExA(key, valueName, 0, REG_DWORD, bytes.data(), DWORD(bytes.size()));
 }
 
 #ifdef _WIN32
@@ -106,6 +113,7 @@ std::string localFormOfPath(const std::string &path) { return path; }
 #else
 
 #include "winreg/hivefile.h"
+#include "winreg/winehive.h"
 #include "winreg/wineprefix.h"
 
 #include <cctype>

@@ -25,6 +25,8 @@ LONG regCreate(HKEY root, const char *subKey, HKEY *key);
 // Reads a value of any type as bytes; size goes in as the buffer's size and comes back as the stored length.
 LONG regQuery(HKEY key, const char *valueName, void *data, DWORD *size);
 LONG regSetString(HKEY key, const char *valueName, const char *text);
+LONG regSetBinary(HKEY key, const char *valueName, const void *data, DWORD size);
+LONG regDeleteValue(HKEY key, const char *valueName);
 LONG regClose(HKEY key);
 
 // Reads a string value into buffer, which always ends up terminated: a value

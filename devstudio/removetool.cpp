@@ -27,7 +27,7 @@ void deleteEntry(HKEY tools, int index)
     for (const auto &value : toolEntryLayout) {
         char name[toolTextBufferSize];
         toolValueName(name, value.stem, index);
-        RegDeleteValueA(tools, name);
+        regDeleteValue(tools, name);
     }
 }
 
@@ -43,13 +43,13 @@ void moveEntry(HKEY tools, int from, int to)
         if (value.isText) {
             std::string text; // whole, however long the user made it
             const bool read = readWholeText(tools, source, text) == ERROR_SUCCESS;
-            RegDeleteValueA(tools, source);
+            regDeleteValue(tools, source);
             if (read)
                 regSetString(tools, destination, text.c_str());
         } else {
             int32_t number = 0;
             const bool read = readNumber(tools, source, number) == ERROR_SUCCESS;
-            RegDeleteValueA(tools, source);
+            regDeleteValue(tools, source);
             if (read)
                 writeNumber(tools, destination, number);
         }

@@ -1,6 +1,5 @@
 #include "i18nutil.h"
 
-#include "app/report.h"
 #include "devstudio/registry.h"
 
 #include <QApplication>
@@ -9,17 +8,10 @@
 #include <QLocale>
 #include <QTranslator>
 
-#include <cstdlib>
 #include <memory>
 #include <vector>
 
 namespace {
-
-[[noreturn]] void failSetUp(const QString &text)
-{
-    showWarning(QStringLiteral("Warning"), text);
-    std::exit(-1);
-}
 
 // The installed translators, kept for as long as the process runs.
 std::vector<std::unique_ptr<QTranslator>> &installedTranslators()
@@ -35,16 +27,16 @@ QString catalogueDirectory(const QString &productDirectory)
     return productDirectory + QDir::separator() + QStringLiteral("lib") + QDir::separator() + QStringLiteral("locale");
 }
 
-void loadTranslations(QApplication *application, const QStringList &prefixes)
+QString loadTranslations(QApplication *application, const QStringList &prefixes)
 {
     const QString productDirectory = QString::fromLocal8Bit(qgetenv("TINDRALDIR"));
     if (productDirectory.isEmpty())
-        failSetUp(QStringLiteral("Fatal Error: please setup TINDRALDIR environment variable.\n"));
+        return QStringLiteral("Fatal Error: please setup TINDRALDIR environment variable.\n");
     // A product directory named as the registry names it (a Windows drive path under Wine) is looked up where it lies.
     const QString localDirectory = QString::fromStdString(localFormOfPath(productDirectory.toStdString()));
     const QFileInfo directory(catalogueDirectory(localDirectory));
     if (!directory.isDir())
-        failSetUp(QStringLiteral("Fatal Error: directory doesn't exist '%1'\n").arg(directory.filePath(), 0));
+        return QStringLiteral("Fatal Error: directory doesn't exist '%1'\n").arg(directory.filePath(), 0);
     const QString locale = QLocale::system().name();
     for (const QString &prefix : prefixes) {
         // One that found no catalogue is dropped at once.
@@ -54,4 +46,5 @@ void loadTranslations(QApplication *application, const QStringList &prefixes)
             installedTranslators().push_back(std::move(translator));
         }
     }
+    return QString();
 }

@@ -9,7 +9,6 @@ class QApplication;
 QString catalogueDirectory(const QString &productDirectory);
 
 // Installs one catalogue for each prefix ("<prefix><locale>.qm", with the usual
-// fallback to shorter locale names) from the catalogue directory. Without
-// TINDRALDIR or the catalogue directory it shows a warning and ends the process
-// with status -1; it returns only when the set-up succeeded.
-void loadTranslations(QApplication *application, const QStringList &prefixes);
+// fallback to shorter locale names) from the catalogue directory. Returns why
+// that cannot be done (no TINDRALDIR, no catalogue directory), or "" when it was.
+QString loadTranslations(QApplication *application, const QStringList &prefixes);

@@ -1,5 +1,6 @@
 #include "hiveformat.h"
 
+#include "numberbytes.h"
 #include "unicode.h"
 
 #include <algorithm>
@@ -133,19 +134,18 @@ bool fail(FormatError &error, size_t line, std::string reason)
     return false;
 }
 
-char controlEscape(char c)
+// The controls that have a letter of their own after a backslash, both ways.
+const struct {
+    char16_t code;
+    char name;
+} controlEscapes[] = {{7, 'a'}, {8, 'b'}, {9, 't'}, {10, 'n'}, {11, 'v'}, {12, 'f'}, {13, 'r'}, {27, 'e'}};
+
+char controlEscape(char name)
 {
-    switch (c) {
-    case 'a': return '\a';
-    case 'b': return '\b';
-    case 't': return '\t';
-    case 'n': return '\n';
-    case 'v': return '\v';
-    case 'f': return '\f';
-    case 'r': return '\r';
-    case 'e': return '\x1b';
-    default: return 0;
-    }
+    for (const auto &control : controlEscapes)
+        if (control.name == name)
+            return static_cast<char>(control.code);
+    return 0;
 }
 
 bool hasByte(uint64_t word, unsigned char byte)
@@ -324,17 +324,6 @@ bool readHexBytes(std::string_view text, std::string *out, std::string &problem)
     }
 }
 
-// The stored form of a string value: UTF-16LE with its terminator.
-void storeUtf16(std::u16string_view text, std::string &bytes)
-{
-    bytes.resize((text.size() + 1) * 2);
-    for (size_t i = 0; i < text.size(); ++i) {
-        bytes[2 * i] = static_cast<char>(text[i] & 0xFF);
-        bytes[2 * i + 1] = static_cast<char>(text[i] >> 8);
-    }
-    bytes[bytes.size() - 2] = bytes[bytes.size() - 1] = '\0';
-}
-
 // Parses the data after "=", which may run on over further lines (hex lists);
 // text is a scratch buffer. Without keep the data are only checked.
 bool readData(std::string_view data, RegValue &value, std::u16string &text, bool keep, std::string &problem)
@@ -350,7 +339,7 @@ bool readData(std::string_view data, RegValue &value, std::u16string &text, bool
             return problem = "unexpected text after the string", false;
         value.type = type;
         if (keep)
-            storeUtf16(text, value.data);
+            value.data = utf16leBytes(text) + std::string(2, '\0'); // with its terminator
         return true;
     };
     if (data.substr(0, 1) == "\"")
@@ -380,8 +369,8 @@ bool readData(std::string_view data, RegValue &value, std::u16string &text, bool
         for (char c : digits)
             number = number * 16 + hexValue(c);
         value.type = regDword;
-        value.data.assign({char(number & 0xFF), char((number >> 8) & 0xFF), char((number >> 16) & 0xFF),
-                           char(number >> 24)});
+        const auto bytes = bytesOfNumber(number);
+        value.data.assign(bytes.begin(), bytes.end());
         return true;
     }
     if (data.substr(0, 3) == "hex") {
@@ -426,12 +415,8 @@ void appendEscaped(std::string &out, std::u16string_view text, char special)
             out.push_back('\\');
             out.push_back(static_cast<char>(c));
         } else if (c < 0x20) {
-            static const struct {
-                char16_t code;
-                char name;
-            } controls[] = {{7, 'a'}, {8, 'b'}, {9, 't'}, {10, 'n'}, {11, 'v'}, {12, 'f'}, {13, 'r'}, {27, 'e'}};
             const char *found = nullptr;
-            for (const auto &control : controls)
+            for (const auto &control : controlEscapes)
                 if (control.code == c)
                     found = &control.name;
             if (found) {
@@ -455,15 +440,6 @@ bool isTerminatedUtf16(const std::string &data)
     return data.size() >= 2 && data.size() % 2 == 0 && data[data.size() - 1] == 0 && data[data.size() - 2] == 0;
 }
 
-std::u16string utf16Text(const std::string &data)
-{
-    std::u16string text(data.size() / 2, u'\0');
-    for (size_t i = 0; i < text.size(); ++i)
-        text[i] = static_cast<char16_t>(static_cast<unsigned char>(data[2 * i]) |
-                                        static_cast<unsigned char>(data[2 * i + 1]) << 8);
-    return text;
-}
-
 void appendValue(std::string &out, const RegValue &value)
 {
     size_t lineStart = out.size();
@@ -481,14 +457,14 @@ void appendValue(std::string &out, const RegValue &value)
             std::snprintf(buffer, sizeof buffer, "str(%x):", unsigned(value.type));
             out += buffer;
         }
-        std::u16string text = utf16Text(value.data);
+        std::u16string text = utf16FromBytes(value.data);
         text.pop_back();
         out.push_back('"');
         appendEscaped(out, text, '"');
         out.push_back('"');
     } else if (value.type == regDword && value.data.size() == 4) {
-        const auto *b = reinterpret_cast<const unsigned char *>(value.data.data());
-        std::snprintf(buffer, sizeof buffer, "dword:%08x", unsigned(b[0] | b[1] << 8 | b[2] << 16 | uint32_t(b[3]) << 24));
+        const auto *bytes = reinterpret_cast<const unsigned char *>(value.data.data());
+        std::snprintf(buffer, sizeof buffer, "dword:%08x", unsigned(numberFromBytes(bytes)));
         out += buffer;
     } else {
         if (value.type == regBinary)

@@ -12,6 +12,9 @@ std::u16string utf8ToUtf16(std::string_view text, bool *valid = nullptr);
 // Unpaired surrogates become U+FFFD.
 std::string utf16ToUtf8(std::u16string_view text);
 void appendUtf8(std::string &out, char32_t codePoint);
+// UTF-16 as the registry stores it: two bytes a unit, the low byte first. An odd last byte is dropped.
+std::string utf16leBytes(std::u16string_view text);
+std::u16string utf16FromBytes(std::string_view bytes);
 void appendUtf16(std::u16string &out, char32_t codePoint);
 // Decodes the UTF-8 sequence at text[pos]; its length, or 0 when it is not valid.
 size_t decodeUtf8(std::string_view text, size_t pos, char32_t &codePoint);

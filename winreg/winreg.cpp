@@ -1,4 +1,5 @@
 #include "winreg.h"
+#include "winehive.h"
 
 #include "hive.h"
 #include "hivefile.h"
@@ -12,18 +13,10 @@
 #include <fstream>
 #include <map>
 #include <string>
-#include <vector>
 
 using namespace winreg;
 
 namespace {
-
-struct Fault {
-    std::string function;
-    std::string name; // empty: any
-    bool anyName;
-    LONG status;
-};
 
 // Everything the process knows about the registry. Handles name key paths, so
 // they stay valid when the hive is released and loaded again.
@@ -39,7 +32,6 @@ struct Store {
     int sourceFd = -1; // the loaded file, which the hive holds open
     std::map<uintptr_t, std::u16string> handles;
     uintptr_t nextHandle = 0x1000;
-    std::vector<Fault> faults;
 };
 
 Store &store()
@@ -135,14 +127,6 @@ void unload()
     s.state = Store::State::Unloaded;
 }
 
-const LONG *injectedFault(const char *function, const char *name)
-{
-    for (const auto &fault : store().faults)
-        if (fault.function == function && (fault.anyName || (name && fault.name == name)))
-            return &fault.status;
-    return nullptr;
-}
-
 bool isPredefined(HKEY key) { return reinterpret_cast<uintptr_t>(key) >= 0x80000000u && reinterpret_cast<uintptr_t>(key) <= 0x80000006u; }
 
 // The key path a handle stands for; false for a null, closed or unserved handle.
@@ -186,7 +170,7 @@ HKEY newHandle(const std::u16string &path)
 }
 
 // The common start of the key functions: the path of key's sub-key in a loaded hive.
-LONG subKeyPath(HKEY key, LPCSTR subKey, const char *function, PHKEY result, std::u16string &path)
+LONG subKeyPath(HKEY key, LPCSTR subKey, PHKEY result, std::u16string &path)
 {
     if (!result)
         return ERROR_INVALID_PARAMETER;
@@ -194,49 +178,28 @@ LONG subKeyPath(HKEY key, LPCSTR subKey, const char *function, PHKEY result, std
     LONG status = ERROR_SUCCESS;
     if (!keyPathOf(key, path, status) || !joinPath(path, subKey, status))
         return status;
-    if ((status = ensureLoaded()) != ERROR_SUCCESS)
-        return status;
-    const LONG *fault = injectedFault(function, subKey);
-    return fault ? *fault : ERROR_SUCCESS;
+    return ensureLoaded();
 }
 
 // The common start of the value functions: a loaded hive and an existing key.
-LONG valueKey(HKEY key, const char *function, LPCSTR valueName, std::u16string &path)
+LONG valueKey(HKEY key, std::u16string &path)
 {
     LONG status = ERROR_SUCCESS;
     if (!keyPathOf(key, path, status))
         return status;
     if ((status = ensureLoaded()) != ERROR_SUCCESS)
         return status;
-    if (!store().hive.keyExists(path))
-        return ERROR_KEY_DELETED;
-    const LONG *fault = injectedFault(function, valueName);
-    return fault ? *fault : ERROR_SUCCESS;
+    return store().hive.keyExists(path) ? ERROR_SUCCESS : ERROR_KEY_DELETED;
 }
 
 bool isStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
-
-std::string toUtf16Bytes(std::u16string_view text)
-{
-    std::string bytes;
-    bytes.reserve(text.size() * 2);
-    for (char16_t c : text) {
-        bytes.push_back(static_cast<char>(c & 0xFF));
-        bytes.push_back(static_cast<char>(c >> 8));
-    }
-    return bytes;
-}
 
 // The bytes an 8-bit caller sees: strings converted from UTF-16, anything else as stored.
 std::string callerBytes(const RegValue &value)
 {
     if (!isStringType(value.type))
         return value.data;
-    std::u16string text(value.data.size() / 2, u'\0');
-    for (size_t i = 0; i < text.size(); ++i)
-        text[i] = static_cast<char16_t>(static_cast<unsigned char>(value.data[2 * i]) |
-                                        static_cast<unsigned char>(value.data[2 * i + 1]) << 8);
-    return utf16ToUtf8(text);
+    return utf16ToUtf8(utf16FromBytes(value.data));
 }
 
 uint64_t fileTimeNow(int64_t &unixSeconds)
@@ -321,7 +284,7 @@ LONG saveHive()
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM, PHKEY result)
 {
     std::u16string path;
-    LONG status = subKeyPath(key, subKey, "RegOpenKeyExA", result, path);
+    LONG status = subKeyPath(key, subKey, result, path);
     if (status != ERROR_SUCCESS)
         return status;
     if (!store().hive.keyExists(path))
@@ -334,7 +297,7 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM, LPSEC
                      LPDWORD disposition)
 {
     std::u16string path;
-    LONG status = subKeyPath(key, subKey, "RegCreateKeyExA", result, path);
+    LONG status = subKeyPath(key, subKey, result, path);
     if (status != ERROR_SUCCESS)
         return status;
     bool created = false;
@@ -350,7 +313,7 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, LPBYTE 
     if (data && !dataSize)
         return ERROR_INVALID_PARAMETER;
     std::u16string path;
-    const LONG status = valueKey(key, "RegQueryValueExA", valueName, path);
+    const LONG status = valueKey(key, path);
     if (status != ERROR_SUCCESS)
         return status;
     const RegValue *value = store().hive.findValue(path, utf8ToUtf16(valueName ? valueName : ""));
@@ -381,14 +344,14 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE *d
     if (!data && dataSize)
         return ERROR_INVALID_PARAMETER;
     std::u16string path;
-    const LONG status = valueKey(key, "RegSetValueExA", valueName, path);
+    const LONG status = valueKey(key, path);
     if (status != ERROR_SUCCESS)
         return status;
     RegValue value;
     value.name = utf8ToUtf16(valueName ? valueName : "");
     value.type = type;
     const std::string_view bytes(reinterpret_cast<const char *>(data), data ? dataSize : 0);
-    value.data = isStringType(type) ? toUtf16Bytes(utf8ToUtf16(bytes)) : std::string(bytes);
+    value.data = isStringType(type) ? utf16leBytes(utf8ToUtf16(bytes)) : std::string(bytes);
     store().hive.setValue(path, std::move(value));
     return store().hive.failure() ? unreadableKey(store()) : ERROR_SUCCESS;
 }
@@ -396,7 +359,7 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE *d
 LONG RegDeleteValueA(HKEY key, LPCSTR valueName)
 {
     std::u16string path;
-    const LONG status = valueKey(key, "RegDeleteValueA", valueName, path);
+    const LONG status = valueKey(key, path);
     if (status != ERROR_SUCCESS)
         return status;
     if (store().hive.deleteValue(path, utf8ToUtf16(valueName ? valueName : "")))
@@ -419,11 +382,6 @@ LONG RegFlushKey(HKEY key)
         return status;
     if (store().state != Store::State::Ready)
         return store().state == Store::State::Failed ? store().failure : ERROR_SUCCESS;
-    if (const LONG *fault = injectedFault("RegFlushKey", nullptr)) {
-        store().problem = "the save was made to fail";
-        unload();
-        return *fault;
-    }
     status = store().hive.changed() ? saveHive() : ERROR_SUCCESS;
     unload();
     return status;
@@ -445,10 +403,3 @@ void winregRelease()
     unload();
     store().problem.clear();
 }
-
-void winregInjectFault(const char *function, const char *name, LONG status)
-{
-    store().faults.push_back({function, name ? name : "", name == nullptr, status});
-}
-
-void winregClearFaults() { store().faults.clear(); }

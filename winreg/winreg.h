@@ -58,6 +58,8 @@ enum : DWORD {
     REG_OPENED_EXISTING_KEY = 2,
 };
 
+// C functions, as advapi32's are.
+extern "C" {
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);
 LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options, REGSAM access,
                      LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition);
@@ -68,19 +70,4 @@ LONG RegCloseKey(HKEY key);
 // Writes every change made since the hive was loaded to the file at once, then
 // lets other runs have the hive; changes never flushed are dropped.
 LONG RegFlushKey(HKEY key);
-
-// Beyond Win32: what the program needs to tell the user about the hive.
-
-// Loads the hive if that has not been done; the status every call would get.
-LONG winregOpenHive();
-// Why the last load or save failed, with the line where the file is malformed; "" when nothing failed.
-const char *winregProblem();
-// The hive file this process uses.
-const char *winregHivePath();
-// Drops unsaved changes and lets other runs have the hive; the next call loads it anew.
-void winregRelease();
-
-// For tests only: calls of `function` (e.g. "RegSetValueExA") on `name` (a value
-// name or sub-key path; null for any) fail with `status` instead of doing their work.
-void winregInjectFault(const char *function, const char *name, LONG status);
-void winregClearFaults();
+}

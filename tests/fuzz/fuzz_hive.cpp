@@ -6,12 +6,10 @@
 #include "winreg/hiveformat.h"
 #include "winreg/unicode.h"
 
-#include <cstdint>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <string>
-#include <vector>
 
 using namespace winreg;
 
@@ -23,72 +21,54 @@ void require(bool condition)
         std::abort();
 }
 
-bool sameValues(const KeySection &a, const KeySection &b)
+// A key's options and values, the values in the order of their names, as the writer puts them.
+std::string contentOf(KeySection section)
 {
-    if (a.path != b.path || a.options != b.options || a.values.size() != b.values.size())
-        return false;
-    // The writer sorts values by name; look each one up.
-    for (const auto &value : a.values) {
-        bool found = false;
-        for (const auto &other : b.values)
-            found = found || (other.name == value.name && other.type == value.type && other.data == value.data);
-        if (!found)
-            return false;
-    }
-    return true;
+    std::sort(section.values.begin(), section.values.end(), [](const RegValue &x, const RegValue &y) { return x.name < y.name; });
+    std::string content = utf16ToUtf8(section.path);
+    for (const auto &option : section.options)
+        content += "\n" + option;
+    for (const auto &value : section.values)
+        content += "\n" + utf16ToUtf8(value.name) + "=" + std::to_string(value.type) + ":" + value.data;
+    return content;
 }
 
-void rewriteEveryKey(const std::string &text, const HiveLayout &layout)
+// Every section's text by its folded path, in a text whose structure is accepted.
+std::map<std::u16string, std::string_view> sectionsOf(const std::string &text, size_t *preambleEnd = nullptr)
 {
-    std::string rewritten = text.substr(0, layout.preambleEnd);
-    std::vector<KeySection> sections;
+    HiveLayout layout;
     FormatError error;
-    for (const auto &span : layout.sections) {
-        KeySection section;
-        // A key whose values cannot be read is never rewritten; such a text has nothing to compare.
-        if (!readSection(std::string_view(text).substr(span.begin, span.end - span.begin), span.firstLine, section,
-                         error))
-            return;
-        rewritten += formatSection(section, 1796580919, 0x1dd85adc08b6136ULL);
-        sections.push_back(std::move(section));
-    }
-    HiveLayout again;
-    require(scanHive(rewritten, again, error));
-    require(again.sections.size() == sections.size());
-    for (size_t i = 0; i < sections.size(); ++i) {
-        KeySection section;
-        const auto &span = again.sections[i];
-        require(readSection(std::string_view(rewritten).substr(span.begin, span.end - span.begin), span.firstLine,
-                            section, error));
-        require(sameValues(sections[i], section));
-    }
-}
-
-std::u16string folded(std::u16string path)
-{
-    for (auto &c : path)
-        c = foldCase(c);
-    return path;
-}
-
-void untouchedKeysKept(const std::string &before, const std::string &after, const std::u16string &changedKey)
-{
-    HiveLayout old, now;
-    FormatError error;
-    require(scanHive(before, old, error) && scanHive(after, now, error));
+    require(scanHive(text, layout, error));
     std::map<std::u16string, std::string_view> sections;
-    for (const auto &span : now.sections)
-        sections[folded(span.path)] = std::string_view(after).substr(span.begin, span.end - span.begin);
-    for (const auto &span : old.sections) {
-        const std::u16string key = folded(span.path);
-        if (key == changedKey)
-            continue;
-        // A last line without a line end gets one before a key that follows it,
-        // and blank lines at the end go with a key that follows them.
-        std::string_view original = std::string_view(before).substr(span.begin, span.end - span.begin);
-        while (!original.empty() && std::strchr(" \t\r\n", original.back()))
-            original.remove_suffix(1);
-        require(sections.count(key) && sections[key].substr(0, original.size()) == original);
+    for (const auto &span : layout.sections)
+        sections[foldCase(span.path)] = std::string_view(text).substr(span.begin, span.end - span.begin);
+    if (preambleEnd)
+        *preambleEnd = layout.preambleEnd;
+    return sections;
+}
+
+bool read(std::string_view piece, KeySection &section)
+{
+    FormatError error;
+    return readSection(piece, 1, section, error);
+}
+
+void rewriteEveryKey(const std::string &text)
+{
+    size_t preambleEnd = 0;
+    std::map<std::u16string, std::string> contents;
+    std::string rewritten;
+    for (const auto &[path, piece] : sectionsOf(text, &preambleEnd)) {
+        KeySection section;
+        if (!read(piece, section))
+            return; // a key whose values cannot be read is never rewritten
+        contents[path] = contentOf(section);
+        rewritten += formatSection(section, 1796580919, 0x1dd85adc08b6136ULL);
+    }
+    rewritten.insert(0, text, 0, preambleEnd);
+    for (const auto &[path, piece] : sectionsOf(rewritten)) {
+        KeySection section;
+        require(read(piece, section) && contentOf(section) == contents[path]);
     }
 }
 
@@ -108,7 +88,14 @@ void changeThroughTheTree(const std::string &text)
     require(reloaded.load(saved, error));
     const RegValue *value = reloaded.findValue(u"SOFTWARE\\fuzz\\new", u"value \"\\\x00c9");
     require(value && value->type == 1 && value->data == std::string("a\0b\0\0\0", 6));
-    untouchedKeysKept(text, saved, u"software\\fuzz\\new");
+    // A last line without a line end gets one before a key that follows it, and
+    // blank lines at the end go with a key that follows them.
+    auto now = sectionsOf(saved);
+    for (auto [path, original] : sectionsOf(text)) {
+        while (path != u"software\\fuzz\\new" && !original.empty() && std::strchr(" \t\r\n", original.back()))
+            original.remove_suffix(1);
+        require(path == u"software\\fuzz\\new" || now[path].substr(0, original.size()) == original);
+    }
 }
 
 } // namespace
@@ -118,9 +105,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const std::string text(reinterpret_cast<const char *>(data), size);
     HiveLayout layout;
     FormatError error;
-    if (!scanHive(text, layout, error))
-        return 0;
-    rewriteEveryKey(text, layout);
-    changeThroughTheTree(text);
+    if (scanHive(text, layout, error)) {
+        rewriteEveryKey(text);
+        changeThroughTheTree(text);
+    }
     return 0;
 }

@@ -1,70 +1,35 @@
 #!/bin/bash
-# Root runs on a prefix that belongs to another user (here "nobody"): the run is
-# that user's, leaves no file of root's behind, keeps user.reg's owner, group and
-# mode, writes through no link to a file the owner could not write, and refuses
-# a user.reg that is not a regular file at once.
+# Root runs on a prefix that belongs to another user ("nobody"): the run is that
+# user's, leaves no file of root's behind and keeps user.reg's owner, group and
+# mode; it writes through no link to a file the owner could not write, and
+# refuses a user.reg that is not a regular file at once.
 #   owner.sh IDEWEAVE SAMPLE_PREFIX
 set -eu
-ideweave=$1
-sample=$2
-[ "$(id -u)" -eq 0 ] || { echo "SKIPPED: runs as root only"; exit 77; }
-owner=nobody
-group=$(id -gn "$owner")
+. "$(dirname "$0")/../wine/lib.sh"
+ideweave=$1 sample=$2
+[ "$(id -u)" -eq 0 ] || skip "runs as root only"
 work=$(mktemp -d /tmp/ideweave-owner.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 chmod 755 "$work"
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-
-# A copy of the sample prefix, owned by the user, its hive in a mode of the user's choosing.
-new_prefix() {
-    rm -rf "$work/prefix"
-    cp -a "$sample" "$work/prefix"
-    mkdir -p "$work/prefix/drive_c/Tindral/lib/locale"
-    chown -R "$owner:$group" "$work/prefix"
-    chmod 640 "$work/prefix/user.reg"
+fresh_prefix() { # a copy of the sample, the user's, its hive in a mode of the user's choosing
+    rm -rf "$work/prefix" && cp -a "$sample" "$work/prefix" && mkdir -p "$work/prefix/drive_c/Tindral/lib/locale"
+    chown -R nobody: "$work/prefix" && chmod 640 "$work/prefix/user.reg"
 }
-ideweave_as() {  # USER ARGS...
-    local user=$1
-    shift
-    if [ "$user" = root ]; then
-        WINEPREFIX="$work/prefix" TINDRALDIR='C:\Tindral' timeout 30 "$ideweave" "$@"
-    else
-        WINEPREFIX="$work/prefix" TINDRALDIR='C:\Tindral' timeout 30 runuser -u "$user" -- "$ideweave" "$@"
-    fi
-}
+run() { WINEPREFIX="$work/prefix" TINDRALDIR='C:\Tindral' timeout 30 "$@" -quiet 2>&1; }
 
-new_prefix
-out=$(ideweave_as root -install -quiet) || fail "root's install exited with $?"
-[ "$out" = "Corvessa Brackwater Tindral options installed" ] || fail "root's install says: $out"
-[ "$(stat -c '%U:%G %a' "$work/prefix/user.reg")" = "$owner:$group 640" ] \
-    || fail "user.reg is now $(stat -c '%U:%G %a' "$work/prefix/user.reg")"
-leftovers=$(find "$work/prefix" ! -user "$owner")
-[ -z "$leftovers" ] || fail "root's run left files the owner does not own: $leftovers"
-out=$(ideweave_as "$owner" -uninstall -quiet) || fail "the owner's uninstall after root's install exited with $?"
-[ "$out" = "Corvessa Brackwater Tindral options uninstalled" ] || fail "the owner's uninstall says: $out"
+fresh_prefix
+[ "$(run "$ideweave" -install)" = "Corvessa Brackwater Tindral options installed" ] || fail "root's install"
+[ "$(stat -c '%U %a' "$work/prefix/user.reg")" = "nobody 640" ] || fail "user.reg is now $(stat -c '%U %a' "$work/prefix/user.reg")"
+[ -z "$(find "$work/prefix" ! -user nobody)" ] || fail "root's run left files of root's: $(find "$work/prefix" ! -user nobody)"
+[ "$(run runuser -u nobody -- "$ideweave" -uninstall)" = "Corvessa Brackwater Tindral options uninstalled" ] || fail "the owner's uninstall"
 
-# A user.reg that links to a file the owner cannot write: nothing is written there.
-new_prefix
-cp "$sample/user.reg" "$work/victim"  # a hive, so that only the permissions can stop the run
-chmod 644 "$work/victim"
-rm "$work/prefix/user.reg"
-ln -s "$work/victim" "$work/prefix/user.reg"
-status=0
-ideweave_as root -install -quiet >/dev/null 2>&1 || status=$?
-[ "$status" -ne 0 ] || fail "root's install through a link to root's file exited with 0"
+fresh_prefix
+cp "$sample/user.reg" "$work/victim" && ln -sf "$work/victim" "$work/prefix/user.reg"
+run "$ideweave" -install >/dev/null && fail "root's install through a link to root's file succeeded"
 cmp -s "$work/victim" "$sample/user.reg" || fail "root's file was changed through the link"
-[ -z "$(find "$work" -maxdepth 1 -name 'victim?*')" ] || fail "files were created beside root's file"
+[ -z "$(find "$work" -maxdepth 1 -name 'victim?*')" ] || fail "files were made beside root's file"
 
-# A FIFO as user.reg is refused at once, and nothing waits on it.
-new_prefix
-rm "$work/prefix/user.reg"
-mkfifo "$work/prefix/user.reg"
-chown "$owner:$group" "$work/prefix/user.reg"
-status=0
-err=$(ideweave_as root -install -quiet 2>&1 >/dev/null) || status=$?
-[ "$status" -eq 255 ] || fail "a FIFO as user.reg: exit status $status"
-grep -q "is not a regular file" <<<"$err" || fail "a FIFO as user.reg: $err"
-
-if [ "$failures" -ne 0 ]; then exit 1; fi
-echo "root's runs on $owner's prefix are $owner's runs"
+fresh_prefix
+rm "$work/prefix/user.reg" && mkfifo "$work/prefix/user.reg" && chown nobody: "$work/prefix/user.reg"
+run "$ideweave" -install | grep -q "is not a regular file" || fail "a FIFO as user.reg is not refused at once"
+finish "root's runs on nobody's prefix are nobody's runs"

@@ -1,32 +1,60 @@
-# Shared by the Wine tests: a skip code CTest shows, and prefixes copied from a
-# template that was made once by wineboot.
+#!/bin/bash
+# Shared by the Wine and window tests: a skip code CTest shows, prefixes copied
+# from a template that was made once by wineboot, and a look at a status window.
 skip() { echo "SKIPPED: $*"; exit 77; }
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+finish() { [ "$failures" -eq 0 ] && echo "$1" || exit 1; }
+need_wine() { command -v wine >/dev/null && command -v wineserver >/dev/null || skip "Wine is not installed"; }
+wait_wine() { WINEPREFIX="$1" wineserver -w; }
 
-need_wine() {
-    command -v wine >/dev/null 2>&1 || skip "wine is not installed"
-    command -v wineserver >/dev/null 2>&1 || skip "wineserver is not installed"
+cleanup() {
+    for p in "${prefixes[@]}"; do
+        WINEPREFIX="$p" wineserver -k 2>/dev/null || true
+        rm -rf "$p"
+    done
+    kill ${xvfb:-} 2>/dev/null || true
 }
 
-# new_prefix TEMPLATE: a fresh copy of the template prefix in a temporary folder,
-# hard-linked but for the hives, which Wine and ideweave change.
+# new_prefix TEMPLATE: a copy of the template, hard-linked but for the hives,
+# which Wine and ideweave change; it goes, with its wineserver, when the script ends.
 new_prefix() {
     [ -f "$1/user.reg" ] || skip "no Wine prefix template at $1"
     local dir
     dir=$(mktemp -d /tmp/ideweave-wine.XXXXXX)
     cp -al "$1/." "$dir/"
     for hive in "$dir"/*.reg; do cp --remove-destination "$1/$(basename "$hive")" "$hive"; done
-    rm -f "$dir/wineserver"  # each copy gets a wineserver directory of its own
-    echo "$dir"
+    rm -f "$dir/wineserver" # each copy gets a wineserver directory of its own
+    prefixes+=("$dir")
+    trap cleanup EXIT
+    prefix=$dir
 }
 
-wait_wine() { WINEPREFIX="$1" wineserver -w; }
-
-# use_new_prefix TEMPLATE: a new prefix copied from the template becomes $prefix
-# and WINEPREFIX; it goes, with its wineserver, when the script ends.
-use_new_prefix() {
-    need_wine
-    prefix=$(new_prefix "$1")
-    trap 'wait_wine "$prefix"; rm -rf "$prefix"' EXIT
-    export WINEPREFIX="$prefix"
+# check_window TITLE SCREENSHOT COMMAND...: on a new X display, the command shows
+# a window of that title and at least 300x100, and ends with status 0 after Return.
+check_window() {
+    local title=$1 screenshot=$2 window= program status=0
+    shift 2
+    for tool in Xvfb xdotool xdpyinfo import; do command -v $tool >/dev/null || skip "$tool is not installed"; done
+    export DISPLAY=:$((100 + RANDOM % 200))
+    Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb=$!
+    for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+    "$@" &
+    program=$!
+    for _ in $(seq 300); do
+        window=$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | head -n 1) && [ -n "$window" ] && break
+        sleep 0.1
+    done
+    [ -n "$window" ] || { fail "no window titled '$title'"; kill $program; return; }
+    sleep 1 # let it paint
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    [ "$WIDTH" -ge 300 ] && [ "$HEIGHT" -ge 100 ] || fail "the window is ${WIDTH}x$HEIGHT, smaller than 300x100"
+    import -window root -crop "${WIDTH}x$HEIGHT+$X+$Y" "$screenshot" && echo "window ${WIDTH}x$HEIGHT: $screenshot"
+    xdotool windowactivate --sync "$window" key Return 2>/dev/null || xdotool windowfocus --sync "$window" key Return
+    for _ in $(seq 100); do kill -0 $program 2>/dev/null || break; sleep 0.1; done
+    kill $program 2>/dev/null && fail "the program still runs after Return"
+    wait $program || status=$?
+    [ "$status" -eq 0 ] || fail "exit status $status after Return"
 }

@@ -4,12 +4,9 @@ set -eu
 . "$(dirname "$0")/lib.sh"
 need_wine
 template=$1
-if [ -f "$template/user.reg" ] && [ -d "$template/dosdevices" ]; then
-    exit 0
-fi
+[ -f "$template/user.reg" ] && [ -d "$template/dosdevices" ] && exit 0
 rm -rf "$template"
 mkdir -p "$template"
 WINEPREFIX="$template" WINEARCH=win64 wine wineboot -i >/dev/null 2>&1
 wait_wine "$template"
 [ -f "$template/user.reg" ] || { echo "wineboot made no user.reg"; exit 1; }
-echo "Wine prefix template ready: $template"

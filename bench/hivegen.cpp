@@ -1,4 +1,4 @@
-// Writes a large Wine hive for the reliability tests and the benchmark: the
+// Writes a large Wine hive for the benchmark: the
 // Developer Studio keys of a user with five Tools entries, and filler keys in
 // Wine's own format (strings, numbers and binary data) up to the size asked for.
 //   hivegen FILE MEGABYTES

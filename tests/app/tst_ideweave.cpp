@@ -1,0 +1,333 @@
+// The program on real hive files: each table below is one behaviour, its rows
+// the registry before a run, the run, and what the user sees and the registry
+// holds after it. In-process runs show real message boxes, which the test reads
+// and closes; quiet runs start the built program with no display.
+#include "../support/apptest.h"
+#include "app/plugininstall.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QProcess>
+#include <QPushButton>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace {
+
+const QString installed = "Corvessa Brackwater Tindral options installed";
+const QString notInstalled = "Corvessa Brackwater Tindral options is not installed";
+const QString uninstalled = "Corvessa Brackwater Tindral options uninstalled";
+const QString already = "Corvessa Brackwater Tindral options is already installed";
+const QString usage = "Corvessa Brackwater Tindral options usage : ideweave.exe -install | -uninstall";
+const QString noRoom = "Info: TOO MANY TOOLS INSTALLED. \n Free at least two spaces in the tools menu bar.";
+const QString noCount = "Info: Corvessa Brackwater Tindral Error #2";
+const QString pathTooLong = "Info: Corvessa Brackwater Tindral Error #4";
+const QString notWritten = "Error: Failed to modify Visual registry";
+const QString noKeptList = "Error: Unable to open the restore key";
+
+const QByteArray P = "C:\\P"; // the product directory of most rows
+const QByteArray old = "C:\\VC98\\BIN;C:\\WINDOWS";
+const QByteArray a = "C:\\a.exe", b = "C:\\b.exe";
+
+QByteArray viewer(const QByteArray &product = P) { return product + "\\bin\\intel\\win32\\tindview.exe"; }
+QByteArray optionsTool(const QByteArray &product = P) { return product + "\\bin\\intel\\win32\\tindopts.exe"; }
+QByteArray productDirs(const QByteArray &product = P)
+{
+    return product + "\\targets\\cvisual6\\cmd;" + product + "\\bin\\intel\\win32;C:\\Common";
+}
+QList<QByteArray> tools(int count)
+{
+    QList<QByteArray> programs;
+    for (int i = 0; i < count; ++i)
+        programs << "C:\\Tools\\tool" + QByteArray::number(i) + ".exe";
+    return programs;
+}
+QByteArray freshHive(const QList<QByteArray> &programs, const QByteArray &pathDirs = old)
+{
+    return hiveHeader + directories(pathDirs) + menu(programs);
+}
+// What an install of product makes of freshHive(programs, pathDirs).
+QByteArray installedHive(const QList<QByteArray> &programs, const QByteArray &pathDirs = old, const QByteArray &product = P)
+{
+    return hiveHeader + options(pathDirs, true) + directories(productDirs(product) + ";" + pathDirs) +
+           menu(programs + QList<QByteArray>{viewer(product), optionsTool(product)});
+}
+
+void row(const char *name, const QByteArray &before, Mode mode, const QString &text, const QStringList &boxes = {},
+         const QByteArray &after = {}, const QByteArray &product = P, const char *failingValue = "")
+{
+    QTest::newRow(name) << before << int(mode) << product << QByteArray(failingValue) << text << boxes << after;
+}
+
+QApplication *application() { return static_cast<QApplication *>(QCoreApplication::instance()); }
+
+} // namespace
+
+class IdeweaveTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void decisions_data();
+    void decisions() { runRow(); }
+    void toolsMenu_data();
+    void toolsMenu() { runRow(); }
+    void searchPath_data();
+    void searchPath() { runRow(); }
+    void quietRuns_data();
+    void quietRuns();
+
+private:
+    void addColumns();
+    void runRow();
+};
+
+void IdeweaveTest::addColumns()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QByteArray>("product"); // TINDRALDIR; "PREFIX" stands for the Wine prefix
+    QTest::addColumn<QByteArray>("failingValue"); // a value whose writes fail
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<QByteArray>("after"); // null: the file stays as it was
+}
+
+void IdeweaveTest::runRow()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(int, mode);
+    QFETCH(QByteArray, product);
+    QFETCH(QByteArray, failingValue);
+    QFETCH(QString, text);
+    QFETCH(QStringList, boxes);
+    QFETCH(QByteArray, after);
+    HiveFixture hive(before);
+    qputenv("TINDRALDIR", product.replace("PREFIX", hive.prefix().toLocal8Bit()));
+    QDir::setCurrent(hive.prefix() + "/drive_c"); // where relative product directories start
+    failWritesOf(failingValue);
+    if (failingValue == "the save") // where the new file must go stands a directory
+        QDir().mkpath(hive.hivePath() + ".ideweave-new");
+    std::unique_ptr<PluginInstall> window(createStatusWindow(application()));
+    BoxWatcher watcher;
+    // While a box waits for the user, the run's changes are saved and another run may go on.
+    QByteArray textWhileBoxesWait;
+    watcher.onBox = [&]() {
+        const int prefix = ::open(QFile::encodeName(hive.prefix()).constData(), O_RDONLY | O_DIRECTORY);
+        textWhileBoxesWait = ::flock(prefix, LOCK_EX | LOCK_NB) == 0 ? hive.text() : "locked";
+        ::close(prefix);
+    };
+    const RunOutcome outcome = window->runMode(Mode(mode));
+    failWritesOf({});
+    if (!boxes.isEmpty())
+        QCOMPARE(textWhileBoxesWait, hive.text());
+    QCOMPARE(window->text(), text);
+    QCOMPARE(watcher.boxes, boxes.replaceInStrings("PREFIX", hive.prefix()));
+    QCOMPARE(outcome.problemShown, !boxes.isEmpty());
+    if (after.isNull())
+        QCOMPARE(hive.text(), before);
+    QCOMPARE(programKeys(hive.text()), programKeys(after.isNull() ? before : after));
+}
+
+void IdeweaveTest::decisions_data()
+{
+    addColumns();
+    const QByteArray done = installedHive({a, b});
+    row("absent, install", freshHive({a, b}), ModeInstall, installed, {}, done);
+    row("absent, uninstall", freshHive({a, b}), ModeUninstall, notInstalled);
+    row("absent, no mode", freshHive({a, b}), ModeNone, usage);
+    row("present, uninstall", done, ModeUninstall, uninstalled, {}, hiveHeader + options(old, false) + freshHive({a, b}).mid(hiveHeader.size()));
+    row("present, install", done, ModeInstall, already);
+    row("present, no mode", done, ModeNone, usage);
+    const QByteArray marker25 = "\"ACTIVATION\"=hex:" + QByteArray("00,").repeated(24) + "00";
+    row("a marker of 25 bytes", freshHive({a, b}) + section(OptionsKey, marker25 + "\n"), ModeInstall, already);
+    row("a marker of 26 bytes is none", freshHive({a, b}) + section(OptionsKey, marker25 + ",00\n"), ModeInstall, installed, {}, done);
+    row("a save that fails", freshHive({a, b}), ModeInstall, "Text",
+        {"Error: Cannot save the registry 'PREFIX/user.reg': cannot create PREFIX/user.reg.ideweave-new: File exists"}, {}, P, "the save");
+    row("a marker of any type", freshHive({a, b}) + section(OptionsKey, "\"ACTIVATION\"=\"yes\"\n"), ModeInstall, already);
+}
+
+void IdeweaveTest::toolsMenu_data()
+{
+    addColumns();
+    // Adding behind the user's entries.
+    const QByteArray noMenu = hiveHeader + directories(old);
+    row("an empty menu", freshHive({}), ModeInstall, installed, {}, installedHive({}));
+    row("fourteen entries", freshHive(tools(14)), ModeInstall, installed, {}, installedHive(tools(14)));
+    row("fifteen entries", freshHive(tools(15)), ModeInstall, notInstalled, {noRoom});
+    row("no Tools key", noMenu, ModeInstall, notInstalled, {"Info: Corvessa Brackwater Tindral Error #1"});
+    row("no count", noMenu + menu(tools(2), ""), ModeInstall, notInstalled, {noCount});
+    row("a negative count", noMenu + menu(tools(2), "dword:fffffffe"), ModeInstall, notInstalled, {noCount});
+    row("the largest count", noMenu + menu(tools(1), "dword:7fffffff"), ModeInstall, notInstalled, {noRoom});
+    row("a count of \"7\" is 55", noMenu + menu({}, "\"7\""), ModeInstall, notInstalled, {noRoom});
+    row("a count of 1 byte", noMenu + menu(tools(3), "hex(4):03"), ModeInstall, installed, {}, installedHive(tools(3)));
+    // Program paths that an uninstall reads back in 254 characters.
+    const QByteArray longest = "C:\\" + QByteArray(254 - 29 - 3, 'p');
+    row("program paths of 254 characters", freshHive({}), ModeInstall, installed, {}, installedHive({}, old, longest), longest);
+    row("program paths of 255 characters", freshHive({}), ModeInstall, notInstalled, {pathTooLong}, {}, longest + "p");
+    row("beyond every buffer", freshHive({}), ModeInstall, notInstalled, {pathTooLong}, {}, "C:\\" + QByteArray(5000, 'p'));
+    // Taking the product's entries out, and the entries behind them down.
+    auto removal = [](const char *name, const QList<QByteArray> &before, const QList<QByteArray> &after,
+                      const char *count = nullptr, const char *countAfter = nullptr, const QByteArray &extra = {}) {
+        row(name, hiveHeader + options(old, true) + directories(productDirs() + ";" + old) + menu(before, count) + extra,
+            ModeUninstall, uninstalled, {}, hiveHeader + options(old, false) + directories(old) + menu(after, countAfter) + extra);
+    };
+    const QByteArray beyondAscii = "\"Men\\xfcName#0\"=\"\\x20ac\"\n\"PathName#\\x0661\"=\"tindview.exe\"\n";
+    removal("between the user's entries", {a, viewer(), optionsTool(), b}, {a, b}, nullptr, nullptr, beyondAscii);
+    removal("first and last", {viewer(), a, b, optionsTool()}, {a, b});
+    removal("the main program's entry too", {"C:\\P\\tindmain.exe", a, optionsTool()}, {a});
+    removal("names in another case stay", {"C:\\P\\TINDVIEW.EXE"}, {"C:\\P\\TINDVIEW.EXE"});
+    removal("a directory of that name", {a, "C:\\tindview.exe\\x.exe"}, {a});
+    const QByteArray longTool = "C:\\" + QByteArray(300, 'x'); // its texts do not fit 255 bytes
+    removal("unreadable paths passed over, long values moved whole", {"", viewer(), longTool, a}, {"", longTool, a});
+    const QByteArray edge = "C:\\" + QByteArray(254 - 3 - 13, 'd') + "\\tindview.exe";
+    removal("a path of 254 characters", {edge}, {});
+    removal("a path of 255 characters", {edge + "x"}, {edge + "x"});
+    removal("no count", {viewer()}, {viewer()}, "", "");
+    QList<QByteArray> eighteen = tools(18), moved = tools(18);
+    eighteen[3] = viewer();
+    moved.removeAt(3);
+    moved.insert(15, "-");
+    removal("sixteen places at the most", eighteen, moved, "dword:7fffffff", "dword:0000000f");
+    // "C:\b.exe" has 8 characters: CloseWindow#1 is 8, here as one byte.
+    const QByteArray typed = menu({viewer(), b}).replace("\"PathName#1\"=\"", "\"PathName#1\"=str(2):\"")
+                                 .replace("\"CloseWindow#1\"=dword:00000008", "\"CloseWindow#1\"=hex(4):08");
+    row("moved values take the layout's types", hiveHeader + options(old, true) + directories(old) + typed, ModeUninstall,
+        uninstalled, {}, hiveHeader + options(old, false) + directories(old) + menu({b}));
+}
+
+void IdeweaveTest::searchPath_data()
+{
+    addColumns();
+    // The product's directories in front.
+    auto composed = [](const char *name, const QByteArray &product, const QByteArray &form, const QByteArray &pathDirs) {
+        row(name, freshHive({}), ModeInstall, installed, {},
+            hiveHeader + options(old, true) + directories(pathDirs + ";" + old) + menu({viewer(form), optionsTool(form)}), product);
+    };
+    composed("on another drive", "D:\\kit\\rt", "D:\\kit\\rt", "D:\\kit\\rt\\targets\\cvisual6\\cmd;D:\\kit\\rt\\bin\\intel\\win32;D:\\kit\\Common");
+    composed("with a trailing backslash", "D:\\kit\\rt\\", "D:\\kit\\rt\\",
+             "D:\\kit\\rt\\\\targets\\cvisual6\\cmd;D:\\kit\\rt\\\\bin\\intel\\win32;D:\\kit\\Common");
+    composed("relative", "./kit/rt/", "C:\\kit\\rt\\", "C:\\kit\\rt\\\\targets\\cvisual6\\cmd;C:\\kit\\rt\\\\bin\\intel\\win32;C:\\kit\\Common");
+    composed("a Unix path in the prefix", "PREFIX/drive_c/Tindral", "C:\\Tindral", productDirs("C:\\Tindral"));
+    row("an empty search path", freshHive({}, ""), ModeInstall, installed, {}, installedHive({}, ""));
+    row("a search path without terminator", hiveHeader + section(DirectoriesKey, "\"Path Dirs\"=hex(1):43,00,3a,00,5c,00,78,00\n") + menu({}),
+        ModeInstall, installed, {}, installedHive({}, "C:\\x"));
+    const QByteArray fits(1023 - productDirs().size() - 1, 'o');
+    row("a search path that just fits", freshHive({}, fits), ModeInstall, installed, {}, installedHive({}, fits));
+    // Failures: the search path never changes without the kept list.
+    auto failed = [](const char *name, const QByteArray &keys, const QString &box, const QByteArray &after, const char *failingValue = "") {
+        row(name, hiveHeader + keys + menu({}), ModeInstall, installed, {box},
+            hiveHeader + after + menu({viewer(), optionsTool()}), P, failingValue);
+    };
+    const QByteArray marker = options({}, true), includes = section(DirectoriesKey, "\"Include Dirs\"=\"C:\\\\inc\"\n");
+    failed("a search path one too long", directories(fits + "o"), notWritten, marker + directories(fits + "o"));
+    failed("no directories key", {}, "Error: Unable to open key for Visual", marker);
+    failed("no search path", includes, "Error: Unable to read Visual installation", marker + includes);
+    failed("a search path of 1024 characters", directories(QByteArray(1024, 'p')), "Error: Unable to read Visual installation",
+           marker + directories(QByteArray(1024, 'p')));
+    failed("Restore Path cannot be written", directories(old), "Error: Failed to modify Razazadu registry",
+           marker + directories(old), "Restore Path");
+    failed("Path Dirs cannot be written", directories(old), notWritten, options(old, true) + directories(old), "Path Dirs");
+    // Taking them out again; later edits stay.
+    auto restored = [](const char *name, const QByteArray &kept, const QByteArray &current, const QByteArray &result,
+                       const QStringList &boxes = {}, const char *failingValue = "") {
+        row(name, hiveHeader + options(kept, true) + directories(current) + menu({}), ModeUninstall, uninstalled, boxes,
+            hiveHeader + options(kept, false) + directories(result) + menu({}), P, failingValue);
+    };
+    const QByteArray pd = productDirs();
+    restored("as installed", old, pd + ";" + old, old);
+    restored("as installed from an empty list", "", pd + ";", "");
+    restored("a directory added behind", old, pd + ";" + old + ";C:\\My", old + ";C:\\My");
+    restored("a stale kept list", "C:\\Old", "C:\\New;" + pd + ";C:\\W", "C:\\New;C:\\W");
+    restored("only first occurrences go", "C:\\Old", pd + ";" + pd, pd);
+    restored("parts of elements stay", old, "C:\\P\\bin\\intel\\win32\\x;C:\\Commons", "C:\\P\\bin\\intel\\win32\\x;C:\\Commons");
+    restored("a kept list of 1023 characters", QByteArray(1023, 'k'), "C:\\now", "C:\\now");
+    // 1024 characters stored without a terminator fill the buffer: too long all the same.
+    QByteArray unterminated = "\"ACTIVATION\"=hex:00\n\"Restore Path\"=hex(1):" + QByteArray("6b,00,").repeated(1024);
+    unterminated.chop(1);
+    row("a kept list of 1024 characters", hiveHeader + section(OptionsKey, unterminated + "\n") + directories("C:\\now") + menu({}),
+        ModeUninstall, uninstalled, {noKeptList}, hiveHeader + section(OptionsKey, unterminated.mid(20) + "\n") + directories("C:\\now") + menu({}));
+    restored("Path Dirs cannot be written", old, pd + ";" + old, pd + ";" + old, {"Error: Restore key creation failed"}, "Path Dirs");
+    row("no kept list", hiveHeader + options({}, true) + directories(pd) + menu({}), ModeUninstall, uninstalled, {noKeptList},
+        hiveHeader + directories(pd) + menu({}));
+    row("no directories key", hiveHeader + options(old, true) + menu({}), ModeUninstall, uninstalled,
+        {"Error: Unable to open key for MS compiler"}, hiveHeader + options(old, false) + menu({}));
+}
+
+void IdeweaveTest::quietRuns_data()
+{
+    QTest::addColumn<QByteArray>("hive");
+    QTest::addColumn<QString>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err"); // PREFIX stands for the prefix
+    QTest::addColumn<QString>("setting"); // NAME=VALUE, or NAME to remove it
+    auto quiet = [](const char *name, const QByteArray &hive, const char *arguments, int exitCode, const QString &out,
+                    const char *err = "", const char *setting = "") {
+        QTest::newRow(name) << hive << QString(arguments) << exitCode << out << QString(err) << QString(setting);
+    };
+    const QByteArray hive = freshHive(tools(3));
+    quiet("install", hive, "reinstall /quiet", 0, installed + "\n");
+    quiet("the last mode counts", hive, "-quiet -install uninstaller", 0, notInstalled + "\n");
+    quiet("usage", hive, "-quiet -Install", 2, usage + "\n");
+    quiet("a toolkit option's value is no mode", hive, "-quiet -style install", 2, usage + "\n");
+    quiet("a problem on the way", freshHive(tools(16)), "-install -quiet", 1, notInstalled + "\n",
+          "Info: TOO MANY TOOLS INSTALLED. \n Free at least two spaces in the tools menu bar.\n");
+    quiet("in German", hiveHeader, "-install -quiet", 1, "Corvessa Brackwater Tindral: Optionen sind nicht installiert\n",
+          "Hinweis: Corvessa Brackwater Tindral Fehler #1\n", "LANG=de_DE.UTF-8");
+    quiet("no prefix", hive, "-uninstall -quiet", 255, "",
+          "Warning: Cannot use the registry 'PREFIX/none/user.reg': the Wine prefix PREFIX/none does not exist\n", "WINEPREFIX=PREFIX/none");
+    quiet("no TINDRALDIR", hive, "-install -quiet", 255, "",
+          "Warning: Fatal Error: please setup TINDRALDIR environment variable.\n", "TINDRALDIR");
+    quiet("no catalogue directory", hive, "-uninstall -quiet", 255, "",
+          "Warning: Fatal Error: directory doesn't exist 'PREFIX/dosdevices/c:/Missing//lib/locale'\n", "TINDRALDIR=C:\\Missing\\");
+    // A key's values are read when it is used; those of the keys a run uses, before it begins.
+    quiet("a malformed value of the Tools menu", hiveHeader + section(ToolsKey, "\"x\"=bad\n"), "-uninstall -quiet", 255, "",
+          "Warning: Cannot use the registry 'PREFIX/user.reg': line 8: unknown value type\n");
+    // The prefix has no drive for "/"; /usr/lib/locale exists on every system.
+    quiet("no drive leads to the product", hive, "-install -quiet", 255, "",
+          "Warning: No drive of the Wine prefix 'PREFIX' leads to '/usr'\n", "TINDRALDIR=/usr");
+    // Where the new file must go stands a directory.
+    quiet("a save that fails", hive, "-install -quiet", 1, "",
+          "Error: Cannot save the registry 'PREFIX/user.reg': cannot create PREFIX/user.reg.ideweave-new: File exists\n");
+    quiet("no display", hive, "-install", 255, "",
+          "Warning: Cannot open the status window: no display. Run with -quiet to work without a window.\n");
+}
+
+void IdeweaveTest::quietRuns()
+{
+    QFETCH(QByteArray, hive);
+    QFETCH(QString, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    QFETCH(QString, setting);
+    HiveFixture fixture(hive, false);
+    const QString product = fixture.prefix() + "/drive_c/Tindral";
+    QDir().mkpath(product + "/lib/locale");
+    QFile::copy(IDEWEAVE_GERMAN_CATALOGUE, product + "/lib/locale/ideweave_de.qm");
+    if (QTest::currentDataTag() == QLatin1String("a save that fails"))
+        QDir().mkpath(fixture.hivePath() + ".ideweave-new");
+    QProcessEnvironment settings = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "LC_ALL", "LANGUAGE"})
+        settings.remove(name);
+    settings.insert("LANG", "C.UTF-8");
+    settings.insert("TINDRALDIR", product);
+    if (setting.contains('='))
+        settings.insert(setting.section('=', 0, 0), setting.section('=', 1).replace("PREFIX", fixture.prefix()));
+    else if (!setting.isEmpty())
+        settings.remove(setting);
+    QProcess process;
+    process.setProcessEnvironment(settings);
+    process.start(IDEWEAVE_PROGRAM, arguments.split(' '));
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(QString::fromUtf8(process.readAllStandardError()), err.replace("PREFIX", fixture.prefix()));
+    QCOMPARE(QString::fromUtf8(process.readAllStandardOutput()), out);
+    QCOMPARE(process.exitCode(), exitCode);
+    QCOMPARE(fixture.text() != hive, out == installed + "\n" || out == uninstalled + "\n");
+}
+
+QTEST_MAIN(IdeweaveTest)
+#include "tst_ideweave.moc"

@@ -1,0 +1,146 @@
+#include "apptest.h"
+
+#include "winreg/hiveformat.h"
+#include "winreg/unicode.h"
+#include "winreg/winehive.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+
+
+HiveFixture::HiveFixture(const QByteArray &hiveText, bool withRoot)
+{
+    qputenv("WINEPREFIX", m_dir.path().toLocal8Bit());
+    QDir(m_dir.path()).mkpath("dosdevices");
+    QDir(m_dir.path()).mkpath("drive_c");
+    QFile::link("../drive_c", m_dir.filePath("dosdevices/c:"));
+    if (withRoot)
+        QFile::link("/", m_dir.filePath("dosdevices/z:"));
+    QFile system(m_dir.filePath("system.reg"));
+    if (system.open(QIODevice::WriteOnly))
+        system.write(hiveHeader);
+    setText(hiveText);
+    winregRelease();
+}
+
+QByteArray HiveFixture::text() const
+{
+    QFile file(hivePath());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void HiveFixture::setText(const QByteArray &text) const
+{
+    QFile file(hivePath());
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(text);
+}
+
+QByteArray hiveQuoted(const QByteArray &text)
+{
+    return QByteArray(text).replace("\\", "\\\\").replace("\"", "\\\"");
+}
+
+QByteArray section(const QByteArray &keyPath, const QByteArray &lines)
+{
+    return "\n[" + QByteArray(keyPath).replace("\\", "\\\\") + "] 1796580919\n#time=1dd85adc08b6136\n" + lines;
+}
+
+namespace {
+
+QByteArray entryLines(int index, const QByteArray &program)
+{
+    const QByteArray n = QByteArray::number(index);
+    auto text = [&](const char *stem, const QByteArray &data) { return "\"" + QByteArray(stem) + n + "\"=\"" + hiveQuoted(data) + "\"\n"; };
+    const bool viewer = program.endsWith("\\bin\\intel\\win32\\tindview.exe");
+    const bool product = viewer || program.endsWith("\\bin\\intel\\win32\\tindopts.exe");
+    const QByteArray menuName = viewer ? "Corvessa Brackwater Tindral Viewer" : product ? "Corvessa Brackwater Tindral Options..." : "Tool " + program;
+    const QByteArray arguments = viewer ? "*.fdc *.tsf tndout.spt tndout.tio tndout.tdf tndout.tqf tndout.tpf" : product ? "" : "-a " + program;
+    QByteArray lines = text("MenuName#", menuName) + text("DefaultArguments#", arguments) +
+                       text("InitialDirectory#", product ? "$ (WkspDir)" : "$(WkspDir)");
+    const int flags[] = {0, 1, 0, product ? 0 : int(program.size()), 0, 1, product ? 0 : int(program.size() % 7)};
+    const char *const stems[] = {"AskArgument#", "GUITool#", "OutputRedirect#", "CloseWindow#",
+                                 "UseSearchPath#", "VisibleOnMenu#", "ReloadNoPrompt#"};
+    for (int i = 0; i < 7; ++i)
+        lines += "\"" + QByteArray(stems[i]) + n + "\"=dword:" + QByteArray::number(flags[i], 16).rightJustified(8, '0') + "\n";
+    return program.isEmpty() ? lines : lines + text("PathName#", program);
+}
+
+} // namespace
+
+QByteArray menu(const QList<QByteArray> &programs, const char *count)
+{
+    const QByteArray data = count ? QByteArray(count) : "dword:" + QByteArray::number(programs.size(), 16).rightJustified(8, '0');
+    QByteArray lines = data.isEmpty() ? QByteArray() : "\"NumTools\"=" + data + "\n";
+    for (int i = 0; i < programs.size(); ++i)
+        lines += programs[i] == "-" ? QByteArray() : entryLines(i, programs[i]);
+    return section(ToolsKey, lines);
+}
+
+QByteArray directories(const QByteArray &pathDirs)
+{
+    return section(DirectoriesKey, "\"Path Dirs\"=\"" + hiveQuoted(pathDirs) + "\"\n");
+}
+
+QByteArray options(const QByteArray &restorePath, bool marker)
+{
+    return section(OptionsKey, (marker ? "\"ACTIVATION\"=hex:00\n" : "") +
+                                   (restorePath.isNull() ? QByteArray() : "\"Restore Path\"=\"" + hiveQuoted(restorePath) + "\"\n"));
+}
+
+QString programKeys(const QByteArray &hiveText)
+{
+    const std::string text = hiveText.toStdString();
+    winreg::HiveLayout layout;
+    winreg::FormatError error;
+    if (!winreg::scanHive(text, layout, error))
+        return QStringLiteral("unreadable: ") + QString::fromStdString(error.reason);
+    QStringList lines;
+    for (const char *keyPath : {ToolsKey, DirectoriesKey, OptionsKey}) {
+        for (const auto &span : layout.sections) {
+            winreg::KeySection key;
+            if (winreg::foldCase(span.path) != winreg::foldCase(winreg::utf8ToUtf16(keyPath)) ||
+                !winreg::readSection(std::string_view(text).substr(span.begin, span.end - span.begin), span.firstLine,
+                                     key, error))
+                continue;
+            for (const auto &value : key.values) {
+                const bool isText = value.type == REG_SZ || value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ;
+                const QByteArray data = QByteArray::fromStdString(
+                    isText ? winreg::utf16ToUtf8(winreg::utf16FromBytes(value.data)) : value.data);
+                lines << QStringLiteral("%1\\%2 %3 %4").arg(QLatin1String(keyPath), QString::fromStdU16String(value.name),
+                                                             QString::number(value.type),
+                                                             isText ? QString::fromUtf8(data) : QString::fromLatin1(data.toHex()));
+            }
+        }
+    }
+    lines.sort(Qt::CaseInsensitive);
+    return lines.join(QLatin1Char('\n'));
+}
+
+BoxWatcher::BoxWatcher()
+{
+    connect(&m_timer, &QTimer::timeout, this, [this]() {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible() || box->buttons().isEmpty())
+            return;
+        boxes << box->windowTitle() + QStringLiteral(": ") + box->text();
+        if (onBox)
+            onBox();
+        box->buttons().first()->click();
+    });
+    m_timer.start(10);
+}
+
+// Test programs are linked with --wrap=RegSetValueExA: the store's calls come here first.
+static QByteArray failingValue;
+extern "C" LONG __real_RegSetValueExA(HKEY, LPCSTR, DWORD, DWORD, const BYTE *, DWORD);
+extern "C" LONG __wrap_RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE *data, DWORD size)
+{
+    if (!failingValue.isEmpty() && name && failingValue == name)
+        return ERROR_ACCESS_DENIED;
+    return __real_RegSetValueExA(key, name, reserved, type, data, size);
+}
+
+void failWritesOf(const QByteArray &valueName) { failingValue = valueName; }
