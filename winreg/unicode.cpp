@@ -139,7 +139,7 @@ namespace {
 // The capital letters that Wine's registry takes to be the same as a small
 // letter, in runs: every step-th character from first to last, whose small
 // letter lies delta further on. Read off Wine 8 over the Basic Multilingual
-// Plane (tests/wine/casemap.sh checks it against Wine): Unicode's one-to-one
+// Plane (the conformance test checks it against Wine): Unicode's one-to-one
 // case pairs of version 14, without the letters whose small and capital forms
 // do not map back to each other (U+0130, U+0131, U+017F, U+00B5, U+03C2, the
 // title-case digraphs).

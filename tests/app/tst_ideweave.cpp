@@ -89,7 +89,7 @@ void IdeweaveTest::addColumns()
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<int>("mode");
     QTest::addColumn<QByteArray>("product"); // TINDRALDIR; "PREFIX" stands for the Wine prefix
-    QTest::addColumn<QByteArray>("failingValue"); // a value whose writes fail
+    QTest::addColumn<QByteArray>("failingValue"); // a value whose writes fail, or "the save"
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("boxes");
     QTest::addColumn<QByteArray>("after"); // null: the file stays as it was
@@ -111,6 +111,8 @@ void IdeweaveTest::runRow()
     if (failingValue == "the save") // where the new file must go stands a directory
         QDir().mkpath(hive.hivePath() + ".ideweave-new");
     std::unique_ptr<PluginInstall> window(createStatusWindow(application()));
+    QCOMPARE(window->windowTitle(), "Tindral for VisualC++ 6.0 Installation");
+    QVERIFY(window->icon() == QMessageBox::Information && window->standardButtons() == QMessageBox::Ok && window->isModal());
     BoxWatcher watcher;
     // While a box waits for the user, the run's changes are saved and another run may go on.
     QByteArray textWhileBoxesWait;
@@ -140,7 +142,6 @@ void IdeweaveTest::decisions_data()
     row("absent, no mode", freshHive({a, b}), ModeNone, usage);
     row("present, uninstall", done, ModeUninstall, uninstalled, {}, hiveHeader + options(old, false) + freshHive({a, b}).mid(hiveHeader.size()));
     row("present, install", done, ModeInstall, already);
-    row("present, no mode", done, ModeNone, usage);
     const QByteArray marker25 = "\"ACTIVATION\"=hex:" + QByteArray("00,").repeated(24) + "00";
     row("a marker of 25 bytes", freshHive({a, b}) + section(OptionsKey, marker25 + "\n"), ModeInstall, already);
     row("a marker of 26 bytes is none", freshHive({a, b}) + section(OptionsKey, marker25 + ",00\n"), ModeInstall, installed, {}, done);
@@ -206,7 +207,6 @@ void IdeweaveTest::searchPath_data()
         row(name, freshHive({}), ModeInstall, installed, {},
             hiveHeader + options(old, true) + directories(pathDirs + ";" + old) + menu({viewer(form), optionsTool(form)}), product);
     };
-    composed("on another drive", "D:\\kit\\rt", "D:\\kit\\rt", "D:\\kit\\rt\\targets\\cvisual6\\cmd;D:\\kit\\rt\\bin\\intel\\win32;D:\\kit\\Common");
     composed("with a trailing backslash", "D:\\kit\\rt\\", "D:\\kit\\rt\\",
              "D:\\kit\\rt\\\\targets\\cvisual6\\cmd;D:\\kit\\rt\\\\bin\\intel\\win32;D:\\kit\\Common");
     composed("relative", "./kit/rt/", "C:\\kit\\rt\\", "C:\\kit\\rt\\\\targets\\cvisual6\\cmd;C:\\kit\\rt\\\\bin\\intel\\win32;C:\\kit\\Common");
@@ -284,7 +284,7 @@ void IdeweaveTest::quietRuns_data()
     quiet("no catalogue directory", hive, "-uninstall -quiet", 255, "",
           "Warning: Fatal Error: directory doesn't exist 'PREFIX/dosdevices/c:/Missing//lib/locale'\n", "TINDRALDIR=C:\\Missing\\");
     // A key's values are read when it is used; those of the keys a run uses, before it begins.
-    quiet("a malformed value of the Tools menu", hiveHeader + section(ToolsKey, "\"x\"=bad\n"), "-uninstall -quiet", 255, "",
+    quiet("a malformed value of the search path's key", hiveHeader + section(DirectoriesKey, "\"x\"=bad\n"), "-uninstall -quiet", 255, "",
           "Warning: Cannot use the registry 'PREFIX/user.reg': line 8: unknown value type\n");
     // The prefix has no drive for "/"; /usr/lib/locale exists on every system.
     quiet("no drive leads to the product", hive, "-install -quiet", 255, "",

@@ -34,6 +34,7 @@ const char *const eAcuteEuro = "\xe9\x80", *const smallLetters = "\xe9\x9a\xff",
 const char *const eAcuteEuro = "\xc3\xa9\xe2\x82\xac", *const smallLetters = "\xc3\xa9\xc5\xa1\xc3\xbf",
                   *const capitals = "\xc3\x89\xc5\xa0\xc5\xb8";
 #endif
+const std::string controls = std::string("\t\n\x1b\x01" "7 ") + smallLetters + "a"; // "a" could go on an escape
 
 // A value as its type and bytes, read into a buffer of 256 bytes filled with 'Z'; "" when it cannot be read.
 std::string read(HKEY key, const char *name, DWORD bufferSize = 256)
@@ -82,6 +83,7 @@ void strings(HKEY key)
     const std::string accented = std::string("caf") + eAcuteEuro;
     CHECK(regSetString(key, eAcuteEuro, accented.c_str()) == ERROR_SUCCESS);
     CHECK(read(key, eAcuteEuro) == "1:" + accented + std::string("\0Z", 2));
+    CHECK(regSetString(key, "Controls", controls.c_str()) == ERROR_SUCCESS && read(key, "Controls") == "1:" + controls + std::string("\0Z", 2));
     // Letters beyond ASCII match their capitals too (é, š and ÿ here).
     CHECK(regSetString(key, smallLetters, "x") == ERROR_SUCCESS && read(key, capitals) == std::string("1:x\0Z", 5));
     // A string stored without its terminator reads back without one; the caller
@@ -108,6 +110,13 @@ void numbersAndBytes(HKEY key)
     CHECK(RegSetValueExA(key, "Short", 0, REG_DWORD, shortNumber, 2) == ERROR_SUCCESS);
     CHECK(read(key, "Short") == std::string("4:\x05\x01Z", 5));
     CHECK(readNumber(key, "Short", number) == ERROR_SUCCESS && number == 0x105);
+    // Other types keep their bytes; a long list of them is written on several lines.
+    BYTE bytes[64];
+    for (int i = 0; i < 64; ++i)
+        bytes[i] = BYTE(i * 5);
+    CHECK(RegSetValueExA(key, "Expand", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE *>("%P%"), 4) == ERROR_SUCCESS);
+    CHECK(RegSetValueExA(key, "Multi", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE *>("a\0b\0"), 5) == ERROR_SUCCESS);
+    CHECK(RegSetValueExA(key, "Bytes", 0, 0x1c, bytes, sizeof bytes) == ERROR_SUCCESS && read(key, "Bytes") == "28:" + std::string(reinterpret_cast<const char *>(bytes), 64) + "Z");
 }
 
 void deletions(HKEY key)
@@ -119,35 +128,29 @@ void deletions(HKEY key)
     CHECK(RegQueryValueExA(key, nullptr, nullptr, nullptr, nullptr, &size) == ERROR_FILE_NOT_FOUND);
 }
 
-// Keys whose names the registry takes as one are one key, holding the number of the last of them.
-bool keyNameCharacter(unsigned c) { return c >= 0x20 && c != '\\' && (c < 0xD800 || c > 0xDFFF); }
-#ifdef _WIN32
+// Every character a key name can hold names a key; those the registry takes as
+// one are one key, holding the number of the last. advapi32 makes them; the store
+// must then load the hive Wine saved (it refuses a key that it takes to be there
+// twice) and open for each name the key that Wine made of it.
 void caseKeys()
 {
-    for (unsigned c = 0; c <= 0xFFFF; ++c) {
-        const std::wstring name = L"Software\\Ideweave Case\\" + std::wstring(1, wchar_t(c));
-        HKEY key = nullptr;
-        if (keyNameCharacter(c))
-            CHECK(RegCreateKeyExW(HKEY_CURRENT_USER, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS &&
-                  writeNumber(key, "n", int32_t(c)) == ERROR_SUCCESS && regClose(key) == ERROR_SUCCESS);
-    }
-}
-#else
-// The store must load the hive that Wine saved (it refuses a key that it takes to
-// be there twice), and open for each name the key that Wine made of it.
-void caseKeys()
-{
-    for (unsigned c = 0; c <= 0xFFFF; ++c) {
-        std::string name = "Software\\Ideweave Case\\";
-        winreg::appendUtf8(name, c);
+    for (unsigned c = 0x20; c <= 0xFFFF; ++c) {
         HKEY key = nullptr;
         int32_t last = 0;
-        if (keyNameCharacter(c))
-            CHECK(regOpen(HKEY_CURRENT_USER, name.c_str(), &key) == ERROR_SUCCESS && readNumber(key, "n", last) == ERROR_SUCCESS &&
-                  winreg::foldCase(char16_t(last)) == winreg::foldCase(char16_t(c)) && regClose(key) == ERROR_SUCCESS);
+        if (c == '\\' || (c >= 0xD800 && c <= 0xDFFF))
+            continue;
+#ifdef _WIN32
+        const std::wstring name = L"Software\\Ideweave Case\\" + std::wstring(1, wchar_t(c));
+        CHECK(RegCreateKeyExW(HKEY_CURRENT_USER, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS &&
+              writeNumber(key, "n", int32_t(c)) == ERROR_SUCCESS && regClose(key) == ERROR_SUCCESS);
+#else
+        std::string name = "Software\\Ideweave Case\\";
+        winreg::appendUtf8(name, c);
+        CHECK(regOpen(HKEY_CURRENT_USER, name.c_str(), &key) == ERROR_SUCCESS && readNumber(key, "n", last) == ERROR_SUCCESS &&
+              winreg::foldCase(char16_t(last)) == winreg::foldCase(char16_t(c)) && regClose(key) == ERROR_SUCCESS);
+#endif
     }
 }
-#endif
 
 void handlesAndPersistence()
 {
@@ -176,7 +179,7 @@ int main(int argc, char **argv)
         handlesAndPersistence();
     }
 #ifdef _WIN32
-    caseKeys(); // made by the real advapi32
+    caseKeys();
 #else
     if (readCaseKeys)
         caseKeys();

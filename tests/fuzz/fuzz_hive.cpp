@@ -47,11 +47,7 @@ std::map<std::u16string, std::string_view> sectionsOf(const std::string &text, s
     return sections;
 }
 
-bool read(std::string_view piece, KeySection &section)
-{
-    FormatError error;
-    return readSection(piece, 1, section, error);
-}
+bool read(std::string_view piece, KeySection &section, FormatError error = {}) { return readSection(piece, 1, section, error); }
 
 void rewriteEveryKey(const std::string &text)
 {

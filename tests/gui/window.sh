@@ -4,7 +4,6 @@
 #   window.sh IDEWEAVE SAMPLE_PREFIX GERMAN_QM SCREENSHOT
 set -eu
 . "$(dirname "$0")/../wine/lib.sh"
-prefixes=()
 new_prefix "$2"
 export WINEPREFIX=$prefix TINDRALDIR=$prefix/drive_c/Tindral LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY

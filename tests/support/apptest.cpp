@@ -96,27 +96,23 @@ QString programKeys(const QByteArray &hiveText)
     winreg::HiveLayout layout;
     winreg::FormatError error;
     if (!winreg::scanHive(text, layout, error))
-        return QStringLiteral("unreadable: ") + QString::fromStdString(error.reason);
+        return "unreadable: " + QString::fromStdString(error.reason);
     QStringList lines;
-    for (const char *keyPath : {ToolsKey, DirectoriesKey, OptionsKey}) {
-        for (const auto &span : layout.sections) {
-            winreg::KeySection key;
-            if (winreg::foldCase(span.path) != winreg::foldCase(winreg::utf8ToUtf16(keyPath)) ||
-                !winreg::readSection(std::string_view(text).substr(span.begin, span.end - span.begin), span.firstLine,
-                                     key, error))
-                continue;
-            for (const auto &value : key.values) {
-                const bool isText = value.type == REG_SZ || value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ;
-                const QByteArray data = QByteArray::fromStdString(
-                    isText ? winreg::utf16ToUtf8(winreg::utf16FromBytes(value.data)) : value.data);
-                lines << QStringLiteral("%1\\%2 %3 %4").arg(QLatin1String(keyPath), QString::fromStdU16String(value.name),
-                                                             QString::number(value.type),
-                                                             isText ? QString::fromUtf8(data) : QString::fromLatin1(data.toHex()));
-            }
+    for (const auto &span : layout.sections) {
+        winreg::KeySection key;
+        const QString path = QString::fromStdU16String(span.path);
+        if (!QStringList{ToolsKey, DirectoriesKey, OptionsKey}.contains(path, Qt::CaseInsensitive) ||
+            !winreg::readSection(std::string_view(text).substr(span.begin, span.end - span.begin), span.firstLine, key, error))
+            continue;
+        for (const auto &value : key.values) {
+            const bool isText = value.type == REG_SZ || value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ;
+            const QByteArray data = QByteArray::fromStdString(isText ? winreg::utf16ToUtf8(winreg::utf16FromBytes(value.data)) : value.data);
+            lines << QString("%1\\%2 %3 %4").arg(path.toLower(), QString::fromStdU16String(value.name), QString::number(value.type),
+                                                 isText ? QString::fromUtf8(data) : QString::fromLatin1(data.toHex()));
         }
     }
     lines.sort(Qt::CaseInsensitive);
-    return lines.join(QLatin1Char('\n'));
+    return lines.join('\n');
 }
 
 BoxWatcher::BoxWatcher()

@@ -3,17 +3,14 @@
 # from a template that was made once by wineboot, and a look at a status window.
 skip() { echo "SKIPPED: $*"; exit 77; }
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-failures=0
+failures=0 prefixes=()
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 finish() { [ "$failures" -eq 0 ] && echo "$1" || exit 1; }
 need_wine() { command -v wine >/dev/null && command -v wineserver >/dev/null || skip "Wine is not installed"; }
 wait_wine() { WINEPREFIX="$1" wineserver -w; }
 
 cleanup() {
-    for p in "${prefixes[@]}"; do
-        WINEPREFIX="$p" wineserver -k 2>/dev/null || true
-        rm -rf "$p"
-    done
+    for p in "${prefixes[@]}"; do WINEPREFIX="$p" wineserver -k 2>/dev/null || true; rm -rf "$p"; done
     kill ${xvfb:-} 2>/dev/null || true
 }
 

@@ -9,7 +9,7 @@ set -eu
 . "$(dirname "$0")/lib.sh"
 need_wine
 [ -f "$2" ] || skip "no Windows build of the conformance program (mingw-w64 missing)"
-prefixes=() exports=()
+exports=()
 for program in "$1" "wine $2"; do
     new_prefix "$3"
     # LANG=C gives Wine the Windows-1252 code page that the Windows build's 8-bit texts use.

@@ -7,7 +7,7 @@
 set -eu
 . "$(dirname "$0")/lib.sh"
 need_wine
-exe=$1 linux=$2 template=$3 german=$4 screenshot=$5 version=$6 prefixes=()
+exe=$1 linux=$2 template=$3 german=$4 screenshot=$5 version=$6
 [ -f "$exe" ] || skip "no $exe: Qt for Windows could not be built from Debian's source (scripts/build-windows.sh says why)"
 x86_64-w64-mingw32-objdump -p "$exe" | grep -iE 'DLL Name: (libstdc|libgcc|libwinpthread|qt6)' && fail "ideweave.exe needs a DLL beside it"
 strings -el -n 3 "$exe" | grep -qx "$version" || fail "ideweave.exe carries no version $version"
@@ -18,15 +18,14 @@ export LANG=C LC_ALL=C
 
 tools='[HKEY_CURRENT_USER\Software\Microsoft\Devstudio\6.0\Tools]'
 options='[HKEY_CURRENT_USER\SOFTWARE\Brackwater Software\Tindral\Options\Studio]'
-menu() { # PROGRAM...: the user's Tools entries
+menu() { # PROGRAM...: the user's Tools entries, their texts all the program's path
     echo "$tools"
-    local i=0
+    local i=0 stem
     for program in "$@"; do
-        printf '"MenuName#%s"="Tool %s"\n"DefaultArguments#%s"="-n"\n"InitialDirectory#%s"="$(WkspDir)"\n' $i $i $i $i
-        for flag in AskArgument GUITool OutputRedirect CloseWindow UseSearchPath VisibleOnMenu ReloadNoPrompt; do
-            printf '"%s#%s"=dword:%08x\n' $flag $i $((i % 3))
+        for stem in MenuName DefaultArguments InitialDirectory PathName; do printf '"%s#%s"="%s"\n' $stem $i "${program//\\/\\\\}"; done
+        for stem in AskArgument GUITool OutputRedirect CloseWindow UseSearchPath VisibleOnMenu ReloadNoPrompt; do
+            printf '"%s#%s"=dword:%08x\n' $stem $i $((i % 3))
         done
-        printf '"PathName#%s"="%s"\n' $i "${program//\\/\\\\}"
         i=$((i + 1))
     done
     printf '"NumTools"=dword:%08x\n' $#
@@ -75,15 +74,13 @@ for row in 'kit D:\kit\rt' 'relative rt\' 'tools15 C:\Tindral' 'renumber C:\Tind
         echo "$name $mode: $(head -n 2 <<<"$on_linux" | tr '\n' ' ')"
     done
 done
-for line in 'status 0' '"NumTools"=dword:00000010' '"PathName#14"="D:\\kit\\rt\\bin\\intel\\win32\\tindview.exe"' \
-    '"Path Dirs"="D:\\kit\\rt\\targets\\cvisual6\\cmd;D:\\kit\\rt\\bin\\intel\\win32;D:\\kit\\Common;C:\\VC98;C:\\WINDOWS"' '"ACTIVATION"=hex:00'; do
-    grep -qxF -- "$line" <<<"$installed" || fail "after the install Wine does not read $line"
-done
+expected=('status 0' '"NumTools"=dword:00000010' '"PathName#14"="D:\\kit\\rt\\bin\\intel\\win32\\tindview.exe"' '"ACTIVATION"=hex:00'
+    '"Path Dirs"="D:\\kit\\rt\\targets\\cvisual6\\cmd;D:\\kit\\rt\\bin\\intel\\win32;D:\\kit\\Common;C:\\VC98;C:\\WINDOWS"')
+[ "$(grep -cxF -f <(printf '%s\n' "${expected[@]}") <<<"$installed")" -eq ${#expected[@]} ] || fail "after the install Wine does not read: ${expected[*]}"
 
 # The last row's prefix, uninstalled: its menu has room, so no box comes before the window.
 prefix=$windows_prefix
 cp "$german" "$prefix/drive_c/Tindral/lib/locale/"
-grep -qx 'status 2' <<<"$(outcome "$prefix" 'C:\Tindral' wine "$exe" -quiet)" || fail "no status 2 for the usage"
 grep -qF "Warning: Fatal Error: directory doesn't exist" <<<"$(outcome "$prefix" 'C:\Missing' wine "$exe" -install -quiet)" \
     || fail "no warning for a missing catalogue directory"
 LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 outcome "$prefix" 'C:\Tindral' wine "$exe" -uninstall -quiet \
