@@ -140,14 +140,16 @@ void IdeweaveTest::decisions_data()
     row("absent, install", freshHive({a, b}), ModeInstall, installed, {}, done);
     row("absent, uninstall", freshHive({a, b}), ModeUninstall, notInstalled);
     row("absent, no mode", freshHive({a, b}), ModeNone, usage);
-    row("present, uninstall", done, ModeUninstall, uninstalled, {}, hiveHeader + options(old, false) + freshHive({a, b}).mid(hiveHeader.size()));
+    row("present, uninstall", done, ModeUninstall, uninstalled, {},
+        hiveHeader + options(old, false) + freshHive({a, b}).mid(hiveHeader.size()));
     row("present, install", done, ModeInstall, already);
+    row("present, no mode", done, ModeNone, usage);
     const QByteArray marker25 = "\"ACTIVATION\"=hex:" + QByteArray("00,").repeated(24) + "00";
     row("a marker of 25 bytes", freshHive({a, b}) + section(OptionsKey, marker25 + "\n"), ModeInstall, already);
     row("a marker of 26 bytes is none", freshHive({a, b}) + section(OptionsKey, marker25 + ",00\n"), ModeInstall, installed, {}, done);
+    row("a marker of any type", freshHive({a, b}) + section(OptionsKey, "\"ACTIVATION\"=\"yes\"\n"), ModeInstall, already);
     row("a save that fails", freshHive({a, b}), ModeInstall, "Text",
         {"Error: Cannot save the registry 'PREFIX/user.reg': cannot create PREFIX/user.reg.ideweave-new: File exists"}, {}, P, "the save");
-    row("a marker of any type", freshHive({a, b}) + section(OptionsKey, "\"ACTIVATION\"=\"yes\"\n"), ModeInstall, already);
 }
 
 void IdeweaveTest::toolsMenu_data()
