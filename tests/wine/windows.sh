@@ -41,6 +41,7 @@ start_registry() { # ROW
         *) echo '"Path Dirs"="C:\\VC98;C:\\WINDOWS"'; menu $(seq -f 'C:\\t%g.exe' 14) ;;
     esac
 }
+import_start() { WINEPREFIX=$prefix wine reg import "$prefix/start.reg" >"$prefix/import.out" 2>&1; }
 # Runs a program in a prefix from drive C's root; prints its status and output,
 # then Developer Studio's keys and the product's as Wine reads them.
 outcome() { # PREFIX PRODUCT COMMAND...
@@ -62,7 +63,8 @@ for row in 'kit D:\kit\rt' 'relative rt\' 'tools15 C:\Tindral' 'renumber C:\Tind
             "$prefix/drive_c/Tindral/lib/locale"
         ln -s ../drive_d "$prefix/dosdevices/d:"
         start_registry "$name" >"$prefix/start.reg"
-        WINEPREFIX=$prefix wine reg import "$prefix/start.reg" >/dev/null 2>&1 || fail "$name: Wine does not import $prefix/start.reg"
+        # A first start of Wine in a new prefix now and then fails: it gets a second try.
+        import_start || { wait_wine "$prefix"; import_start; } || fail "$name: Wine does not import start.reg: $(tail -n 3 "$prefix/import.out")"
         wait_wine "$prefix"
         declare "${side}_prefix=$prefix"
     done
