@@ -55,9 +55,12 @@ bool saveRegistry()
 
 bool PluginInstall::runInstall(HKEY &optionsKey)
 {
-    // Without both Tools entries nothing else is written, so that the next
-    // install, once the cause is gone, finds no marker and installs.
-    if (!addStudioTools(application))
+    // An install is whole or nothing: when a step cannot be done, its box is shown
+    // and nothing is written, so that the next install, once the cause is gone,
+    // finds no marker and installs. Each step is checked, so each cause is told.
+    const bool toolsAddable = studioToolsAddable(application);
+    const bool buildDirsReady = buildDirsInstallable();
+    if (!toolsAddable || !buildDirsReady || !addStudioTools(application))
         return false;
     closeKey(optionsKey);
     if (regCreate(HKEY_CURRENT_USER, OptionsKey, &optionsKey) != ERROR_SUCCESS)

@@ -1,5 +1,6 @@
 // ideweave: hooks the Tindral tools into Visual C++ 6.0 Developer Studio for the
 // current user (-install) and takes them out again (-uninstall).
+#include "devstudio/productdir.h"
 #include "devstudio/registry.h"
 #include "i18n/i18nutil.h"
 #include "mode.h"
@@ -86,13 +87,16 @@ bool registryGate()
     return false;
 }
 
-// Installing writes product paths, which the registry must be able to name.
+// Installing writes product paths, which Windows programs must be able to open
+// and the registry must be able to name.
 bool productPathGate()
 {
-    const QByteArray productDirectory = qgetenv("TINDRALDIR");
+    const std::string productDirectory = qgetenv("TINDRALDIR").toStdString();
     std::string registryForm;
-    std::string problem;
-    if (registryFormOfPath(productDirectory.toStdString(), registryForm, problem))
+    std::string problem = productDirectoryProblem(productDirectory);
+    if (problem.empty())
+        problem = codePageProblemOfVariable("TINDRALDIR");
+    if (problem.empty() && registryFormOfPath(productDirectory, registryForm, problem))
         return true;
     registryRelease(); // no box waits while the registry is held
     showWarning(QStringLiteral("Warning"), QString::fromStdString(problem));

@@ -28,6 +28,9 @@ public:
     // decide, and sets the window's text to the outcome unless the save failed.
     RunOutcome runMode(Mode mode);
 
+    // Whether installBuildDirs can put the product's directories in front of the
+    // search path; when not, its box is shown and nothing is written.
+    bool buildDirsInstallable();
     void installBuildDirs(HKEY optionsKey);
     void restoreBuildDirs(HKEY optionsKey);
 

@@ -13,14 +13,6 @@ const char *const noCountMessage = "Corvessa Brackwater Tindral Error #2";
 const char *const noRoomMessage = "TOO MANY TOOLS INSTALLED. \n Free at least two spaces in the tools menu bar.";
 const char *const pathTooLongMessage = "Corvessa Brackwater Tindral Error #4";
 
-bool refuse(HKEY tools, QApplication *application, const char *message)
-{
-    if (tools)
-        regClose(tools);
-    showError(nullptr, application, "Info", message);
-    return false;
-}
-
 void writeEntry(HKEY tools, int index, const ToolEntry &entry, const char *programPath)
 {
     for (size_t position = 0; position < toolEntryValueCount; ++position) {
@@ -43,29 +35,63 @@ bool composeEntryPath(char (&path)[programPathBufferSize], const ToolEntry &entr
            std::strlen(path) < toolTextBufferSize;
 }
 
+// What an addition would write: the count found and both program paths. Null
+// when it can be made; otherwise the refusal's message.
+struct Addition {
+    int32_t count = 0;
+    char viewerPath[programPathBufferSize];
+    char optionsPath[programPathBufferSize];
+};
+
+const char *refusal(HKEY tools, Addition &addition)
+{
+    // A negative count, or one that is not a number, is no count at all.
+    if (readNumber(tools, toolCountName, addition.count) != ERROR_SUCCESS || addition.count < 0)
+        return noCountMessage;
+    if (addition.count > maxToolEntries - 2)
+        return noRoomMessage;
+    // A cut-off path, or one that an uninstall could not read back, is never written.
+    if (!composeEntryPath(addition.viewerPath, viewerEntry) || !composeEntryPath(addition.optionsPath, optionsEntry))
+        return pathTooLongMessage;
+    return nullptr;
+}
+
+// Opens the Tools menu and checks the addition; on a refusal its box is shown
+// and the key is closed again.
+HKEY openForAddition(QApplication *application, Addition &addition)
+{
+    HKEY tools = nullptr;
+    const char *message = noToolsKeyMessage;
+    if (regOpen(HKEY_CURRENT_USER, ToolsKey, &tools) == ERROR_SUCCESS) {
+        message = refusal(tools, addition);
+        if (!message)
+            return tools;
+        regClose(tools);
+    }
+    showError(nullptr, application, "Info", message);
+    return nullptr;
+}
+
 } // namespace
+
+bool studioToolsAddable(QApplication *application)
+{
+    Addition addition;
+    const HKEY tools = openForAddition(application, addition);
+    if (tools)
+        regClose(tools);
+    return tools != nullptr;
+}
 
 bool addStudioTools(QApplication *application)
 {
-    HKEY tools = nullptr;
-    if (regOpen(HKEY_CURRENT_USER, ToolsKey, &tools) != ERROR_SUCCESS)
-        return refuse(nullptr, application, noToolsKeyMessage);
-    int32_t count = 0;
-    // A negative count is no count at all.
-    if (readNumber(tools, toolCountName, count) != ERROR_SUCCESS || count < 0)
-        return refuse(tools, application, noCountMessage);
-    if (count > maxToolEntries - 2)
-        return refuse(tools, application, noRoomMessage);
-    // Both paths are composed before anything is written: a cut-off path, or one
-    // that an uninstall could not read back, is never written.
-    char viewerPath[programPathBufferSize];
-    char optionsPath[programPathBufferSize];
-    if (!composeEntryPath(viewerPath, viewerEntry) || !composeEntryPath(optionsPath, optionsEntry))
-        return refuse(tools, application, pathTooLongMessage);
-
-    writeNumber(tools, toolCountName, count + 2);
-    writeEntry(tools, count, viewerEntry, viewerPath);
-    writeEntry(tools, count + 1, optionsEntry, optionsPath);
+    Addition addition;
+    const HKEY tools = openForAddition(application, addition);
+    if (!tools)
+        return false;
+    writeNumber(tools, toolCountName, addition.count + 2);
+    writeEntry(tools, addition.count, viewerEntry, addition.viewerPath);
+    writeEntry(tools, addition.count + 1, optionsEntry, addition.optionsPath);
     regClose(tools);
     return true;
 }

@@ -3,6 +3,7 @@
 #include "app/plugininstall.h"
 #include "productdir.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -45,62 +46,92 @@ std::vector<std::string> splitList(const std::string &list)
     return elements;
 }
 
-// The list without the product's directories, each taken out where it first
-// stands as a whole element; the others keep their order. False when none is there.
-bool withoutProductDirectories(const std::string &product, const char *list, std::string &remaining)
+std::string joinList(std::vector<std::string>::const_iterator begin, std::vector<std::string>::const_iterator end)
 {
-    std::vector<std::string> elements = splitList(list);
-    bool removed = false;
-    for (const std::string &directory : splitList(productDirectories(product))) {
-        for (auto element = elements.begin(); element != elements.end(); ++element) {
-            if (*element == directory) {
-                elements.erase(element);
-                removed = true;
-                break;
-            }
-        }
-    }
-    remaining.clear();
-    for (size_t index = 0; index < elements.size(); ++index)
-        remaining += (index ? ";" : "") + elements[index];
-    return removed;
+    std::string list;
+    for (auto element = begin; element != end; ++element)
+        list += (element == begin ? "" : ";") + *element;
+    return list;
 }
 
 // What uninstall leaves in Path Dirs: the kept list while Path Dirs is still what
-// the install made of it; otherwise the user's later edits stay and only the
-// product's directories go. False when Path Dirs should stay as it is.
+// the install made of it, the product's directories in whatever spelling names
+// them; otherwise the user's later edits stay and only the product's directories
+// go, each where it first stands as a whole element. False when Path Dirs should
+// stay as it is.
 bool restoredSearchPath(const std::string &product, const char *currentList, const char *keptList, std::string &restored)
 {
-    if (installedSearchPath(product, keptList) == currentList) {
+    const std::vector<std::string> productElements = splitList(productDirectories(product));
+    std::vector<std::string> elements = splitList(currentList);
+    const bool installedInFront =
+        elements.size() > productElements.size() &&
+        std::equal(productElements.begin(), productElements.end(), elements.begin(), sameWindowsPath) &&
+        joinList(elements.begin() + productElements.size(), elements.end()) == keptList;
+    if (installedInFront) {
         restored = keptList;
         return true;
     }
-    return withoutProductDirectories(product, currentList, restored);
+    bool removed = false;
+    for (const std::string &directory : productElements) {
+        const auto found = std::find_if(elements.begin(), elements.end(),
+                                        [&](const std::string &element) { return sameWindowsPath(element, directory); });
+        if (found != elements.end()) {
+            elements.erase(found);
+            removed = true;
+        }
+    }
+    restored = joinList(elements.begin(), elements.end());
+    return removed;
+}
+
+// Why the product's directories cannot be put in front of the search path, or
+// null; directories is left open when it opened, and the lists are filled.
+const char *installFailure(HKEY &directories, std::string &oldList, std::string &newList)
+{
+    if (regOpen(HKEY_CURRENT_USER, DirectoriesKey, &directories) != ERROR_SUCCESS) {
+        directories = nullptr;
+        return "Unable to open key for Visual";
+    }
+    char list[directoryListBufferSize];
+    if (readText(directories, pathDirsName, list, sizeof list) != ERROR_SUCCESS)
+        return "Unable to read Visual installation";
+    const std::string product = productDirectoryForRegistry();
+    oldList = list;
+    newList = installedSearchPath(product, list);
+    // A list that would not fit is never written cut off.
+    if (product.size() >= directoryListBufferSize || newList.size() >= directoryListBufferSize)
+        return "Failed to modify Visual registry";
+    return nullptr;
 }
 
 } // namespace
 
+bool PluginInstall::buildDirsInstallable()
+{
+    HKEY directories = nullptr;
+    std::string oldList;
+    std::string newList;
+    const char *failure = installFailure(directories, oldList, newList);
+    if (directories)
+        regClose(directories);
+    if (failure)
+        reportError(failure);
+    return !failure;
+}
+
 void PluginInstall::installBuildDirs(HKEY optionsKey)
 {
     HKEY directories = nullptr;
-    if (regOpen(HKEY_CURRENT_USER, DirectoriesKey, &directories) != ERROR_SUCCESS)
-        return reportError("Unable to open key for Visual");
-    char oldList[directoryListBufferSize];
-    const char *failure = nullptr;
-    const std::string product = productDirectoryForRegistry();
-    const bool oldListRead = readText(directories, pathDirsName, oldList, sizeof oldList) == ERROR_SUCCESS;
-    const std::string newList = oldListRead ? installedSearchPath(product, oldList) : std::string();
-    if (!oldListRead)
-        failure = "Unable to read Visual installation";
-    // A list that would not fit is never written cut off.
-    else if (product.size() >= directoryListBufferSize || newList.size() >= directoryListBufferSize)
-        failure = "Failed to modify Visual registry";
+    std::string oldList;
+    std::string newList;
+    const char *failure = installFailure(directories, oldList, newList);
     // The old list is kept first, so that the search path is never changed without a way back.
-    else if (regSetString(optionsKey, restorePathName, oldList) != ERROR_SUCCESS)
+    if (!failure && regSetString(optionsKey, restorePathName, oldList.c_str()) != ERROR_SUCCESS)
         failure = "Failed to modify Razazadu registry";
-    else if (regSetString(directories, pathDirsName, newList.c_str()) != ERROR_SUCCESS)
+    else if (!failure && regSetString(directories, pathDirsName, newList.c_str()) != ERROR_SUCCESS)
         failure = "Failed to modify Visual registry";
-    regClose(directories);
+    if (directories)
+        regClose(directories);
     if (failure)
         reportError(failure);
 }

@@ -2,8 +2,22 @@
 
 #include "winreg/numberbytes.h"
 
+#include <cstdio>
 #include <cstring>
 #include <vector>
+
+namespace {
+
+std::string codePageProblem(const char *variable, unsigned character, unsigned codePage)
+{
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "%s holds the character U+%04X, which Developer Studio cannot read in the ANSI code page %u",
+                  variable, character, codePage);
+    return text;
+}
+
+} // namespace
 
 LONG regOpen(HKEY root, const char *subKey, HKEY *key)
 {
@@ -53,17 +67,18 @@ LONG readText(HKEY key, const char *valueName, char *buffer, DWORD bufferSize)
     return ERROR_SUCCESS;
 }
 
-LONG readWholeText(HKEY key, const char *valueName, std::string &text)
+LONG readValue(HKEY key, const char *valueName, DWORD &type, std::string &data)
 {
-    text.clear();
+    data.clear();
     DWORD size = 0;
-    LONG status = RegQueryValueExA(key, valueName, nullptr, nullptr, nullptr, &size);
+    LONG status = RegQueryValueExA(key, valueName, nullptr, &type, nullptr, &size);
     // The value may grow between the two calls; then its new size is asked again.
     for (int attempt = 0; status == ERROR_SUCCESS && attempt < 3; ++attempt) {
-        std::vector<char> data(size + 1, '\0');
-        status = regQuery(key, valueName, data.data(), &size);
+        std::string bytes(size, '\0');
+        status = RegQueryValueExA(key, valueName, nullptr, &type, reinterpret_cast<BYTE *>(&bytes[0]), &size);
         if (status == ERROR_SUCCESS) {
-            text.assign(data.data(), strnlen(data.data(), size));
+            bytes.resize(size);
+            data = std::move(bytes);
             return ERROR_SUCCESS;
         }
         if (status == ERROR_MORE_DATA)
@@ -72,14 +87,24 @@ LONG readWholeText(HKEY key, const char *valueName, std::string &text)
     return status == ERROR_SUCCESS ? ERROR_MORE_DATA : status;
 }
 
+LONG writeValue(HKEY key, const char *valueName, DWORD type, const std::string &data)
+{
+    return RegSetValueExA(key, valueName, 0, type, reinterpret_cast<const BYTE *>(data.data()),
+                          static_cast<DWORD>(data.size()));
+}
+
 LONG readNumber(HKEY key, const char *valueName, int32_t &number)
 {
     unsigned char bytes[4] = {0, 0, 0, 0};
     DWORD size = sizeof bytes;
-    const LONG status = RegQueryValueExA(key, valueName, nullptr, nullptr, bytes, &size);
-    if (status == ERROR_SUCCESS)
-        number = static_cast<int32_t>(numberFromBytes(bytes));
-    return status;
+    DWORD type = REG_NONE;
+    const LONG status = RegQueryValueExA(key, valueName, nullptr, &type, bytes, &size);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (type != REG_DWORD)
+        return ERROR_INVALID_DATA;
+    number = static_cast<int32_t>(numberFromBytes(bytes));
+    return ERROR_SUCCESS;
 }
 
 LONG writeNumber(HKEY key, const char *valueName, int32_t number)
@@ -110,14 +135,36 @@ bool registryFormOfPath(const std::string &localPath, std::string &registryPath,
 
 std::string localFormOfPath(const std::string &path) { return path; }
 
+std::string codePageProblemOfVariable(const char *name)
+{
+    const std::wstring wideName(name, name + std::strlen(name));
+    const wchar_t *value = _wgetenv(wideName.c_str());
+    if (!value)
+        return std::string();
+    const UINT codePage = GetACP();
+    for (const wchar_t *c = value; *c; ++c) {
+        char bytes[8];
+        BOOL lost = FALSE;
+        const int length = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, c, 1, bytes, sizeof bytes, nullptr, &lost);
+        if (length <= 0 || lost)
+            return codePageProblem(name, static_cast<unsigned>(*c), codePage);
+    }
+    return std::string();
+}
+
 #else
 
 #include "winreg/hivefile.h"
+#include "winreg/unicode.h"
 #include "winreg/winehive.h"
 #include "winreg/wineprefix.h"
 
 #include <cctype>
+#include <cerrno>
+#include <clocale>
 #include <filesystem>
+#include <iconv.h>
+#include <langinfo.h>
 
 // A Wine hive's keys are read in full when first used; the keys a run works on
 // are read here, so that one that cannot be read stops the run before it begins.
@@ -164,19 +211,95 @@ std::string absoluteUnixPath(const std::string &path)
     return error ? path : absolute.lexically_normal().string();
 }
 
+// Converts text between two character sets; false when a character has no place in the target.
+bool convertText(const std::string &text, const char *from, const char *to, std::string &converted)
+{
+    const iconv_t conversion = iconv_open(to, from);
+    if (conversion == reinterpret_cast<iconv_t>(-1))
+        return false;
+    converted.assign(text.size() * 4 + 16, '\0');
+    char *in = const_cast<char *>(text.data());
+    size_t inLeft = text.size();
+    char *out = &converted[0];
+    size_t outLeft = converted.size();
+    const bool done = iconv(conversion, &in, &inLeft, &out, &outLeft) != static_cast<size_t>(-1);
+    iconv_close(conversion);
+    converted.resize(converted.size() - outLeft);
+    return done;
+}
+
+// The locale's text as the store's UTF-8: Wine reads file names and the
+// environment in the locale's character set.
+std::string utf8FromLocale(const std::string &text)
+{
+    std::string converted;
+    const char *codeset = nl_langinfo(CODESET);
+    if (std::strcmp(codeset, "UTF-8") == 0 || !convertText(text, codeset, "UTF-8", converted))
+        return text;
+    return converted;
+}
+
+// The ANSI code page that Wine gives the locale's language, as Windows does.
+unsigned ansiCodePageOfLocale()
+{
+    const char *name = std::setlocale(LC_CTYPE, nullptr);
+    const std::string locale = name ? name : "C";
+    const std::string language = locale.substr(0, locale.find_first_of("_.@"));
+    const std::string country = locale.size() > language.size() + 2 && locale[language.size()] == '_'
+                                    ? locale.substr(language.size() + 1, 2)
+                                    : std::string();
+    static const struct {
+        const char *languages;
+        unsigned codePage;
+    } codePages[] = {
+        {" cs hu pl ro sk sl hr sq bs ", 1250}, {" ru uk be bg mk sr kk ky tt mn tg ba ", 1251},
+        {" el ", 1253}, {" tr az uz ", 1254}, {" he yi ", 1255}, {" ar fa ur ", 1256},
+        {" et lv lt ", 1257}, {" vi ", 1258}, {" th ", 874}, {" ja ", 932}, {" ko ", 949},
+    };
+    if (language == "zh")
+        return country == "TW" || country == "HK" || country == "MO" ? 950 : 936;
+    for (const auto &entry : codePages)
+        if (std::strstr(entry.languages, (" " + language + " ").c_str()))
+            return entry.codePage;
+    return 1252;
+}
+
 } // namespace
+
+std::string codePageProblemOfVariable(const char *name)
+{
+    const char *value = std::getenv(name);
+    if (!value)
+        return std::string();
+    const unsigned codePage = ansiCodePageOfLocale();
+    const std::string target = "CP" + std::to_string(codePage);
+    const std::u16string text = winreg::utf8ToUtf16(utf8FromLocale(value));
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t character = text[i];
+        if (character >= 0xD800 && character < 0xDC00 && i + 1 < text.size())
+            character = 0x10000 + ((character - 0xD800) << 10) + (text[++i] - 0xDC00);
+        std::string utf8;
+        winreg::appendUtf8(utf8, character);
+        std::string converted;
+        if (character >= 0x80 && !convertText(utf8, "UTF-8", target.c_str(), converted))
+            return codePageProblem(name, static_cast<unsigned>(character), codePage);
+    }
+    return std::string();
+}
 
 bool registryFormOfPath(const std::string &localPath, std::string &registryPath, std::string &problem)
 {
     // Windows programs under Wine need Windows paths; one given in that form is taken as it is.
     if (localPath.empty() || isWindowsFormPath(localPath)) {
-        registryPath = localPath;
+        registryPath = utf8FromLocale(localPath);
         return true;
     }
     const std::string unixPath = absoluteUnixPath(localPath);
     const std::string prefix = winreg::locateHive().prefix;
-    if (winreg::windowsFormOfPath(prefix, unixPath, registryPath))
+    if (winreg::windowsFormOfPath(prefix, unixPath, registryPath)) {
+        registryPath = utf8FromLocale(registryPath);
         return true;
+    }
     problem = "No drive of the Wine prefix '" + prefix + "' leads to '" + unixPath + "'";
     return false;
 }

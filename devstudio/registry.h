@@ -32,10 +32,13 @@ LONG regClose(HKEY key);
 // Reads a string value into buffer, which always ends up terminated: a value
 // that fills the whole buffer without a terminator counts as too long.
 LONG readText(HKEY key, const char *valueName, char *buffer, DWORD bufferSize);
-// Reads a string value whatever its length: its size first, then its data; the
-// text ends at the first terminator, or where the data ends.
-LONG readWholeText(HKEY key, const char *valueName, std::string &text);
-// Reads a number of at most 4 bytes; shorter data fills the low bytes.
+// Reads a value of any type and length as its type and its bytes: its size
+// first, then its data.
+LONG readValue(HKEY key, const char *valueName, DWORD &type, std::string &data);
+// Writes a value of any type, exactly these bytes.
+LONG writeValue(HKEY key, const char *valueName, DWORD type, const std::string &data);
+// Reads a REG_DWORD of at most 4 bytes; shorter data fills the low bytes. A value
+// of another type is no number (ERROR_INVALID_DATA): text "7" is not 55.
 LONG readNumber(HKEY key, const char *valueName, int32_t &number);
 // Writes a REG_DWORD of 4 bytes.
 LONG writeNumber(HKEY key, const char *valueName, int32_t number);
@@ -49,6 +52,10 @@ std::string registryProblem();
 // path itself; in a Wine prefix, an absolute Unix path becomes the Windows path
 // that Wine maps it to. False, with the reason, when there is no such form.
 bool registryFormOfPath(const std::string &localPath, std::string &registryPath, std::string &problem);
+// Why Developer Studio, an 8-bit program, could not read the value of the
+// environment variable name as it stands: a character that the ANSI code page
+// of the run lacks (under Wine, the code page of the locale). Empty when it can.
+std::string codePageProblemOfVariable(const char *name);
 // The path of this machine that a path as the registry names it stands for.
 std::string localFormOfPath(const std::string &path);
 

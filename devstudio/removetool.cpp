@@ -1,25 +1,38 @@
 // Takes one entry out of Developer Studio's Tools menu and moves the entries
 // behind it down by one, so that the menu stays numbered without gaps.
+#include "productdir.h"
 #include "studiotools.h"
 #include "toolsmenu.h"
 
 #include <algorithm>
-#include <cstring>
+#include <functional>
 #include <string>
 
 namespace {
 
-// The first entry below count whose readable PathName contains pattern, or -1.
-int findEntry(HKEY tools, const char *pattern, int count)
+// The first entry below count whose readable PathName satisfies matches, or -1.
+int findEntry(HKEY tools, int count, const std::function<bool(const std::string &)> &matches)
 {
     for (int index = 0; index < count; ++index) {
         char name[toolTextBufferSize];
         char path[toolTextBufferSize];
         toolValueName(name, toolEntryLayout[pathNamePosition].stem, index);
-        if (readText(tools, name, path, sizeof path) == ERROR_SUCCESS && std::strstr(path, pattern))
+        if (readText(tools, name, path, sizeof path) == ERROR_SUCCESS && matches(path))
             return index;
     }
     return -1;
+}
+
+// The product's own entry for program (its path as an install writes it, in any
+// spelling Windows takes for the same file); failing that, the first entry whose
+// path names program, letter case not counting.
+int findProductEntry(HKEY tools, int count, const char *program)
+{
+    const std::string ownPath = productDirectoryForRegistry() + productProgramDirectory + program;
+    const int own = findEntry(tools, count, [&](const std::string &path) { return sameWindowsPath(path, ownPath); });
+    if (own >= 0)
+        return own;
+    return findEntry(tools, count, [&](const std::string &path) { return containsIgnoringCase(path, program); });
 }
 
 void deleteEntry(HKEY tools, int index)
@@ -31,8 +44,8 @@ void deleteEntry(HKEY tools, int index)
     }
 }
 
-// Moves each value of entry from to entry to, whole; a value that is missing or
-// cannot be read leaves the destination absent rather than filled with anything else.
+// Moves each value of entry from to entry to as it is: its own type and every
+// byte. A value that is missing or cannot be read leaves the destination absent.
 void moveEntry(HKEY tools, int from, int to)
 {
     for (const auto &value : toolEntryLayout) {
@@ -40,19 +53,12 @@ void moveEntry(HKEY tools, int from, int to)
         char destination[toolTextBufferSize];
         toolValueName(source, value.stem, from);
         toolValueName(destination, value.stem, to);
-        if (value.isText) {
-            std::string text; // whole, however long the user made it
-            const bool read = readWholeText(tools, source, text) == ERROR_SUCCESS;
-            regDeleteValue(tools, source);
-            if (read)
-                regSetString(tools, destination, text.c_str());
-        } else {
-            int32_t number = 0;
-            const bool read = readNumber(tools, source, number) == ERROR_SUCCESS;
-            regDeleteValue(tools, source);
-            if (read)
-                writeNumber(tools, destination, number);
-        }
+        DWORD type = REG_NONE;
+        std::string data;
+        const bool read = readValue(tools, source, type, data) == ERROR_SUCCESS;
+        regDeleteValue(tools, source);
+        if (read)
+            writeValue(tools, destination, type, data);
     }
 }
 
@@ -67,7 +73,7 @@ void removeStudioTool(const char *pattern)
     if (readNumber(tools, toolCountName, storedCount) == ERROR_SUCCESS && storedCount > 0) {
         // The menu has 16 places; a larger count, which nobody writes, goes no further.
         const int count = std::min<int32_t>(storedCount, maxToolEntries);
-        const int match = findEntry(tools, pattern, count);
+        const int match = findProductEntry(tools, count, pattern);
         if (match >= 0) {
             writeNumber(tools, toolCountName, count - 1);
             deleteEntry(tools, match);

@@ -7,6 +7,8 @@ class QApplication;
 // Appends the viewer and options entries behind the menu's entries; refuses with
 // a message box (and changes nothing) when the menu cannot be read or lacks room.
 bool addStudioTools(QApplication *application);
+// Whether addStudioTools would append the entries; when not, its box is shown.
+bool studioToolsAddable(QApplication *application);
 
 // Removes the first entry whose program path contains pattern and closes the gap.
 // Silent: it shows and returns nothing.

@@ -37,6 +37,9 @@ inline constexpr std::array<ToolValueLayout, toolEntryValueCount> toolEntryLayou
 }};
 inline constexpr size_t pathNamePosition = toolEntryValueCount - 1;
 
+// Where the product keeps its programs, below its directory.
+inline constexpr const char *productProgramDirectory = "\\bin\\intel\\win32\\";
+
 // One value of an entry the program installs: a text, or a number where text is null.
 struct ToolSetting {
     const char *text;

@@ -164,13 +164,14 @@ void IdeweaveTest::toolsMenu_data()
     row("no count", noMenu + menu(tools(2), ""), ModeInstall, notInstalled, {noCount});
     row("a negative count", noMenu + menu(tools(2), "dword:fffffffe"), ModeInstall, notInstalled, {noCount});
     row("the largest count", noMenu + menu(tools(1), "dword:7fffffff"), ModeInstall, notInstalled, {noRoom});
-    row("a count of \"7\" is 55", noMenu + menu({}, "\"7\""), ModeInstall, notInstalled, {noRoom});
+    row("a count stored as text is no count", noMenu + menu({}, "\"7\""), ModeInstall, notInstalled, {noCount});
+    row("a count stored as binary is no count", noMenu + menu({}, "hex:03,00,00,00"), ModeInstall, notInstalled, {noCount});
     row("a count of 1 byte", noMenu + menu(tools(3), "hex(4):03"), ModeInstall, installed, {}, installedHive(tools(3)));
     // Program paths that an uninstall reads back in 254 characters.
     const QByteArray longest = "C:\\" + QByteArray(254 - 29 - 3, 'p');
     row("program paths of 254 characters", freshHive({}), ModeInstall, installed, {}, installedHive({}, old, longest), longest);
     row("program paths of 255 characters", freshHive({}), ModeInstall, notInstalled, {pathTooLong}, {}, longest + "p");
-    row("beyond every buffer", freshHive({}), ModeInstall, notInstalled, {pathTooLong}, {}, "C:\\" + QByteArray(5000, 'p'));
+    row("beyond every buffer", freshHive({}), ModeInstall, notInstalled, {pathTooLong, notWritten}, {}, "C:\\" + QByteArray(5000, 'p'));
     // Taking the product's entries out, and the entries behind them down.
     auto removal = [](const char *name, const QList<QByteArray> &before, const QList<QByteArray> &after,
                       const char *count = nullptr, const char *countAfter = nullptr, const QByteArray &extra = {}) {
@@ -181,7 +182,11 @@ void IdeweaveTest::toolsMenu_data()
     removal("between the user's entries", {a, viewer(), optionsTool(), b}, {a, b}, nullptr, nullptr, beyondAscii);
     removal("first and last", {viewer(), a, b, optionsTool()}, {a, b});
     removal("the main program's entry too", {"C:\\P\\tindmain.exe", a, optionsTool()}, {a});
-    removal("names in another case stay", {"C:\\P\\TINDVIEW.EXE"}, {"C:\\P\\TINDVIEW.EXE"});
+    removal("the product's path in another spelling", {a, "c:/p//BIN\\intel\\win32\\TINDVIEW.EXE", optionsTool()}, {a});
+    const QByteArray lookalike = "C:\\Old\\bin\\tindview.exe";
+    removal("a lookalike of the user's before the product's entry stays", {lookalike, b, viewer(), optionsTool()}, {lookalike, b});
+    removal("without the product's path, the pattern in any case", {"C:\\Else\\TindView.EXE", a}, {a});
+    removal("a count stored as text removes nothing", {viewer()}, {viewer()}, "\"1\"", "\"1\"");
     removal("a directory of that name", {a, "C:\\tindview.exe\\x.exe"}, {a});
     const QByteArray longTool = "C:\\" + QByteArray(300, 'x'); // its texts do not fit 255 bytes
     removal("unreadable paths passed over, long values moved whole", {"", viewer(), longTool, a}, {"", longTool, a});
@@ -194,11 +199,22 @@ void IdeweaveTest::toolsMenu_data()
     moved.removeAt(3);
     moved.insert(15, "-");
     removal("sixteen places at the most", eighteen, moved, "dword:7fffffff", "dword:0000000f");
-    // "C:\b.exe" has 8 characters: CloseWindow#1 is 8, here as one byte.
-    const QByteArray typed = menu({viewer(), b}).replace("\"PathName#1\"=\"", "\"PathName#1\"=str(2):\"")
-                                 .replace("\"CloseWindow#1\"=dword:00000008", "\"CloseWindow#1\"=hex(4):08");
-    row("moved values take the layout's types", hiveHeader + options(old, true) + directories(old) + typed, ModeUninstall,
-        uninstalled, {}, hiveHeader + options(old, false) + directories(old) + menu({b}));
+    // Every value moves with its own type and bytes, whatever the layout says it should be.
+    const QList<QPair<QByteArray, QByteArray>> ownTypes = {
+        {"\"PathName#1\"=\"C:\\\\b.exe\"", "\"PathName#1\"=str(2):\"%WINDIR%\\\\b.exe\""},
+        {"\"DefaultArguments#1\"=\"-a C:\\\\b.exe\"", "\"DefaultArguments#1\"=str(7):\"one\\0two\\0\""},
+        {"\"MenuName#1\"=\"Tool C:\\\\b.exe\"", "\"MenuName#1\"=hex:00,ff,10"},
+        {"\"CloseWindow#1\"=dword:00000008", "\"CloseWindow#1\"=hex(4):08"},
+        {"\"GUITool#1\"=dword:00000001", "\"GUITool#1\"=\"1\""},
+        {"\"InitialDirectory#1\"=\"$(WkspDir)\"", "\"InitialDirectory#1\"=hex(1):24,00,28,00"},
+    };
+    QByteArray typed = menu({viewer(), b}), typedAfter = menu({b});
+    for (const auto &[layoutLine, ownLine] : ownTypes) {
+        typed.replace(layoutLine, ownLine);
+        typedAfter.replace(QByteArray(layoutLine).replace("#1", "#0"), QByteArray(ownLine).replace("#1", "#0"));
+    }
+    row("moved values keep their own types and bytes", hiveHeader + options(old, true) + directories(old) + typed, ModeUninstall,
+        uninstalled, {}, hiveHeader + options(old, false) + directories(old) + typedAfter);
 }
 
 void IdeweaveTest::searchPath_data()
@@ -223,14 +239,17 @@ void IdeweaveTest::searchPath_data()
         row(name, hiveHeader + keys + menu({}), ModeInstall, installed, {box},
             hiveHeader + after + menu({viewer(), optionsTool()}), P, failingValue);
     };
-    const QByteArray marker = options({}, true), includes = section(DirectoriesKey, "\"Include Dirs\"=\"C:\\\\inc\"\n");
-    failed("a search path one too long", directories(fits + "o"), notWritten, marker + directories(fits + "o"));
-    failed("no directories key", {}, "Error: Unable to open key for Visual", marker);
-    failed("no search path", includes, "Error: Unable to read Visual installation", marker + includes);
-    failed("a search path of 1024 characters", directories(QByteArray(1024, 'p')), "Error: Unable to read Visual installation",
-           marker + directories(QByteArray(1024, 'p')));
+    const QByteArray includes = section(DirectoriesKey, "\"Include Dirs\"=\"C:\\\\inc\"\n");
+    // A step that cannot be done is found before anything is written: nothing is.
+    auto refused = [](const char *name, const QByteArray &keys, const QString &box) {
+        row(name, hiveHeader + keys + menu({}), ModeInstall, notInstalled, {box});
+    };
+    refused("a search path one too long", directories(fits + "o"), notWritten);
+    refused("no directories key", {}, "Error: Unable to open key for Visual");
+    refused("no search path", includes, "Error: Unable to read Visual installation");
+    refused("a search path of 1024 characters", directories(QByteArray(1024, 'p')), "Error: Unable to read Visual installation");
     failed("Restore Path cannot be written", directories(old), "Error: Failed to modify Razazadu registry",
-           marker + directories(old), "Restore Path");
+           options({}, true) + directories(old), "Restore Path");
     failed("Path Dirs cannot be written", directories(old), notWritten, options(old, true) + directories(old), "Path Dirs");
     // Taking them out again; later edits stay.
     auto restored = [](const char *name, const QByteArray &kept, const QByteArray &current, const QByteArray &result,
@@ -254,6 +273,11 @@ void IdeweaveTest::searchPath_data()
     restored("Path Dirs cannot be written", old, pd + ";" + old, pd + ";" + old, {"Error: Restore key creation failed"}, "Path Dirs");
     row("no kept list", hiveHeader + options({}, true) + directories(pd) + menu({}), ModeUninstall, uninstalled, {noKeptList},
         hiveHeader + directories(pd) + menu({}));
+    // The product's directories in another spelling than the install's.
+    const QByteArray slashed = productDirs("C:\\P\\");
+    restored("installed with a trailing backslash", old, slashed + ";" + old, old);
+    row("installed in capitals, edited since", hiveHeader + options(old, true) + directories("C:\\My;" + slashed + ";" + old) + menu({}),
+        ModeUninstall, uninstalled, {}, hiveHeader + options(old, false) + directories("C:\\My;" + old) + menu({}), "c:\\p");
     row("no directories key", hiveHeader + options(old, true) + menu({}), ModeUninstall, uninstalled,
         {"Error: Unable to open key for MS compiler"}, hiveHeader + options(old, false) + menu({}));
 }
@@ -278,7 +302,8 @@ void IdeweaveTest::quietRuns_data()
     quiet("a problem on the way", freshHive(tools(16)), "-install -quiet", 1, notInstalled + "\n",
           "Info: TOO MANY TOOLS INSTALLED. \n Free at least two spaces in the tools menu bar.\n");
     quiet("in German", hiveHeader, "-install -quiet", 1, "Corvessa Brackwater Tindral: Optionen sind nicht installiert\n",
-          "Hinweis: Corvessa Brackwater Tindral Fehler #1\n", "LANG=de_DE.UTF-8");
+          "Hinweis: Corvessa Brackwater Tindral Fehler #1\nFehler: Der Schlüssel von Visual C++ lässt sich nicht öffnen\n",
+          "LANG=de_DE.UTF-8");
     quiet("no prefix", hive, "-uninstall -quiet", 255, "",
           "Warning: Cannot use the registry 'PREFIX/none/user.reg': the Wine prefix PREFIX/none does not exist\n", "WINEPREFIX=PREFIX/none");
     quiet("no TINDRALDIR", hive, "-install -quiet", 255, "",
@@ -291,6 +316,21 @@ void IdeweaveTest::quietRuns_data()
     // The prefix has no drive for "/"; /usr/lib/locale exists on every system.
     quiet("no drive leads to the product", hive, "-install -quiet", 255, "",
           "Warning: No drive of the Wine prefix 'PREFIX' leads to '/usr'\n", "TINDRALDIR=/usr");
+    // Product directories that Windows programs cannot open, or Developer Studio cannot read, are never written.
+    const char *const cannotOpen = ": Windows programs cannot open a path that holds it\n";
+    quiet("a '|' in the product directory", hive, "-install -quiet", 255, "",
+          qPrintable("Warning: TINDRALDIR holds the character '|'" + QString(cannotOpen)), "TINDRALDIR=PREFIX/drive_c/a|b");
+    quiet("a '\"' in the product directory", hive, "-install -quiet", 255, "",
+          qPrintable("Warning: TINDRALDIR holds the character '\"'" + QString(cannotOpen)), "TINDRALDIR=PREFIX/drive_c/a\"b");
+    quiet("a newline in the product directory", hive, "-install -quiet", 255, "",
+          qPrintable("Warning: TINDRALDIR holds the character 0x0A" + QString(cannotOpen)), "TINDRALDIR=PREFIX/drive_c/a\nb");
+    quiet("a ';' in the product directory", hive, "-install -quiet", 255, "",
+          "Warning: TINDRALDIR holds the character ';': it would split Developer Studio's search path at ';'\n",
+          "TINDRALDIR=PREFIX/drive_c/a;b");
+    quiet("Cyrillic under code page 1252", hive, "-install -quiet", 255, "",
+          "Warning: TINDRALDIR holds the character U+041A, which Developer Studio cannot read in the ANSI code page 1252\n",
+          "TINDRALDIR=PREFIX/drive_c/Кино");
+    quiet("Latin-1 under code page 1252", hive, "-install -quiet", 0, installed + "\n", "", "TINDRALDIR=PREFIX/drive_c/Café");
     // Where the new file must go stands a directory.
     quiet("a save that fails", hive, "-install -quiet", 1, "",
           "Error: Cannot save the registry 'PREFIX/user.reg': cannot create PREFIX/user.reg.ideweave-new: File exists\n");
@@ -317,6 +357,8 @@ void IdeweaveTest::quietRuns()
         settings.remove(name);
     settings.insert("LANG", "C.UTF-8");
     settings.insert("TINDRALDIR", product);
+    if (setting.startsWith("TINDRALDIR=PREFIX")) // a product directory of its own, with its catalogues
+        QDir().mkpath(setting.section('=', 1).replace("PREFIX", fixture.prefix()) + "/lib/locale");
     if (setting.contains('='))
         settings.insert(setting.section('=', 0, 0), setting.section('=', 1).replace("PREFIX", fixture.prefix()));
     else if (!setting.isEmpty())
