@@ -74,8 +74,10 @@ HiveLocation locateHive()
     if (prefix && *prefix) {
         location.prefix = prefix;
     } else {
+        // Without HOME, Wine takes the home directory of the user's passwd entry.
         const char *home = std::getenv("HOME");
-        location.prefix = std::string(home ? home : "") + "/.wine";
+        const passwd *user = home ? nullptr : ::getpwuid(::getuid());
+        location.prefix = std::string(home ? home : user ? user->pw_dir : "") + "/.wine";
     }
     while (location.prefix.size() > 1 && location.prefix.back() == '/')
         location.prefix.pop_back();

@@ -17,7 +17,7 @@ struct HiveLocation {
     std::string hivePath; // its user.reg
 };
 
-// $WINEPREFIX, or ~/.wine when it is unset or empty.
+// $WINEPREFIX, or ~/.wine when it is unset or empty (the passwd entry's home without HOME).
 HiveLocation locateHive();
 
 // What identifies one version of the file: a save is refused when it changed.

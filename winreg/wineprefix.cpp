@@ -2,7 +2,11 @@
 
 #include "unicode.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
@@ -136,28 +140,198 @@ std::string unixFormOfPath(const std::string &prefix, const std::string &windows
     return path;
 }
 
-bool wineserverRunning(const std::string &prefix)
+namespace {
+
+// "server-<dev>-<inode>" of the prefix directory, in lower-case hex as Wine writes it.
+bool serverName(const std::string &prefix, std::string &name)
 {
     struct stat info;
     if (::stat(prefix.c_str(), &info) != 0)
         return false;
-    char serverName[64];
-    std::snprintf(serverName, sizeof serverName, "server-%llx-%llx", static_cast<unsigned long long>(info.st_dev),
+    char text[64];
+    std::snprintf(text, sizeof text, "server-%llx-%llx", static_cast<unsigned long long>(info.st_dev),
                   static_cast<unsigned long long>(info.st_ino));
-    // Upstream Wine keeps its server directories under /tmp/.wine-<uid>; Debian's
-    // under /tmp/<name>, the name kept in the prefix's file "wineserver".
-    std::vector<std::string> candidates{"/tmp/.wine-" + std::to_string(::getuid())};
-    std::ifstream nameFile(prefix + "/wineserver");
+    name = text;
+    return true;
+}
+
+std::string temporaryRoot()
+{
+    const char *tmp = std::getenv("TMPDIR");
+    return tmp && *tmp ? tmp : "/tmp";
+}
+
+std::string runtimeRoot() { return "/run/user/" + std::to_string(::getuid()); }
+std::string upstreamRoot() { return "/tmp/.wine-" + std::to_string(::getuid()); }
+
+bool isDirectory(const std::string &path)
+{
+    struct stat info;
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// The folder name that Debian's Wine keeps in the prefix's file "wineserver"
+// (read only while the file has the mode 0400 Wine gives it), or "".
+std::string recordedServerFolder(const std::string &prefix)
+{
+    struct stat info;
+    const std::string file = prefix + "/wineserver";
+    if (::stat(file.c_str(), &info) != 0 || (info.st_mode & 0777) != 0400)
+        return std::string();
+    std::ifstream recorded(file);
     std::string name;
-    if (nameFile >> name && name.find('/') == std::string::npos)
-        candidates.push_back("/tmp/" + name);
-    for (const auto &directory : candidates) {
-        const int fd = ::open((directory + "/" + serverName + "/lock").c_str(), O_RDONLY | O_CLOEXEC);
+    std::getline(recorded, name);
+    return name.find('/') == std::string::npos ? name : std::string();
+}
+
+// Debian's Wine, which keeps its server directories apart from upstream's.
+bool debianWineInstalled()
+{
+    return ::access("/usr/lib/wine/wineserver64", X_OK) == 0 || ::access("/usr/lib/wine/wineserver32", X_OK) == 0;
+}
+
+// A directory as the wineserver makes it: 0700, the user's, open to nobody else.
+bool makeServerDirectory(const std::string &path, std::string &problem)
+{
+    struct stat info;
+    if (::lstat(path.c_str(), &info) != 0 && (errno != ENOENT || (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) ||
+                                              ::lstat(path.c_str(), &info) != 0)) {
+        problem = "cannot make " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    if (!S_ISDIR(info.st_mode) || info.st_uid != ::getuid() || (info.st_mode & 077) != 0) {
+        problem = path + " is not a directory of this user's alone";
+        return false;
+    }
+    return true;
+}
+
+// Records a new server folder for the prefix as Debian's Wine does: a fresh
+// "wine-XXXXXX" under the temporary directory, named in "wineserver" (mode 0400).
+bool recordServerFolder(const std::string &prefix, const std::string &tmp, std::string &root, std::string &problem)
+{
+    std::string pattern = tmp + "/wine-XXXXXX";
+    if (!::mkdtemp(&pattern[0])) {
+        problem = "cannot make a server folder under " + tmp + ": " + std::strerror(errno);
+        return false;
+    }
+    const std::string file = prefix + "/wineserver";
+    ::unlink(file.c_str()); // Wine replaces one whose mode is not its own
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0400);
+    const std::string name = pattern.substr(tmp.size() + 1);
+    const bool written = fd >= 0 && ::write(fd, name.data(), name.size()) == static_cast<ssize_t>(name.size());
+    if (fd >= 0)
+        ::close(fd);
+    if (!written) {
+        problem = "cannot record the server folder in " + file + ": " + std::strerror(errno);
+        ::rmdir(pattern.c_str());
+        return false;
+    }
+    root = pattern;
+    return true;
+}
+
+// The folder above the server directories that this machine's Wine uses for the prefix.
+bool activeServerRoot(const std::string &prefix, std::string &root, std::string &problem)
+{
+    if (!debianWineInstalled()) {
+        root = upstreamRoot();
+        return true;
+    }
+    if (isDirectory(runtimeRoot())) {
+        root = runtimeRoot() + "/wine";
+        return true;
+    }
+    const std::string tmp = temporaryRoot();
+    const std::string recorded = recordedServerFolder(prefix);
+    if (recorded.empty())
+        return recordServerFolder(prefix, tmp, root, problem);
+    root = tmp + "/" + recorded;
+    return true;
+}
+
+} // namespace
+
+std::vector<std::string> wineServerDirectories(const std::string &prefix)
+{
+    std::string name;
+    if (!serverName(prefix, name))
+        return {};
+    std::vector<std::string> roots{upstreamRoot(), runtimeRoot() + "/wine"};
+    const std::string recorded = recordedServerFolder(prefix);
+    if (!recorded.empty()) {
+        roots.push_back(temporaryRoot() + "/" + recorded);
+        roots.push_back("/tmp/" + recorded); // a server started without TMPDIR
+    }
+    std::vector<std::string> directories;
+    for (const std::string &root : roots)
+        if (std::find(directories.begin(), directories.end(), root + "/" + name) == directories.end())
+            directories.push_back(root + "/" + name);
+    return directories;
+}
+
+WineServerLock::Outcome WineServerLock::acquire(const std::string &prefix, std::string &problem)
+{
+    release();
+    std::string root;
+    std::string name;
+    if (!serverName(prefix, name)) {
+        problem = "cannot read " + prefix + ": " + std::strerror(errno);
+        return Outcome::Unavailable;
+    }
+    if (!activeServerRoot(prefix, root, problem) || !makeServerDirectory(root, problem) ||
+        !makeServerDirectory(root + "/" + name, problem))
+        return Outcome::Unavailable;
+    const std::string path = root + "/" + name + "/lock";
+    struct stat info;
+    if (::lstat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        problem = path + " is not a regular file";
+        return Outcome::Unavailable;
+    }
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+        problem = "cannot open " + path + ": " + std::strerror(errno);
+        return Outcome::Unavailable;
+    }
+    struct flock lock = {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = 0;
+    lock.l_len = 1; // the byte a wineserver locks
+    if (::fcntl(fd, F_SETLK, &lock) != 0) {
+        const bool taken = errno == EAGAIN || errno == EACCES;
+        problem = taken ? "a wineserver holds " + path : "cannot lock " + path + ": " + std::strerror(errno);
+        ::close(fd);
+        return taken ? Outcome::ServerRunning : Outcome::Unavailable;
+    }
+    m_fd = fd;
+    m_path = path;
+    return Outcome::Held;
+}
+
+void WineServerLock::release()
+{
+    if (m_fd >= 0)
+        ::close(m_fd); // closing the file drops the lock
+    m_fd = -1;
+    m_path.clear();
+}
+
+bool wineserverRunning(const std::string &prefix, const WineServerLock *own)
+{
+    for (const std::string &directory : wineServerDirectories(prefix)) {
+        const std::string path = directory + "/lock";
+        // Closing any descriptor of a file drops this process's own lock on it.
+        if (own && own->held() && own->lockPath() == path)
+            continue;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
         if (fd < 0)
             continue;
         struct flock query = {};
         query.l_type = F_WRLCK;
         query.l_whence = SEEK_SET;
+        query.l_start = 0;
+        query.l_len = 1;
         const bool locked = ::fcntl(fd, F_GETLK, &query) == 0 && query.l_type != F_UNLCK;
         ::close(fd);
         if (locked)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace winreg {
 
@@ -16,8 +17,38 @@ bool windowsFormOfPath(const std::string &prefix, const std::string &unixPath, s
 // to case where the exact name does not exist; any other path comes back unchanged.
 std::string unixFormOfPath(const std::string &prefix, const std::string &windowsPath);
 
-// A running wineserver holds a lock on "lock" in its server directory, which is
-// named for the prefix directory's device and inode.
-bool wineserverRunning(const std::string &prefix);
+// A running wineserver holds a write lock on the first byte of "lock" in its
+// server directory, "server-<dev>-<inode>" after the prefix directory. Where
+// that directory lies depends on the Wine build and the user who runs it:
+// upstream Wine uses /tmp/.wine-<uid>; Debian's uses /run/user/<uid>/wine when
+// /run/user/<uid> exists, and otherwise the folder that the prefix's file
+// "wineserver" names under $TMPDIR (or /tmp).
+std::vector<std::string> wineServerDirectories(const std::string &prefix);
+
+// Holds the lock of the server directory that this machine's Wine uses for the
+// prefix, so that a wineserver starting meanwhile finds it taken and waits.
+class WineServerLock {
+public:
+    enum class Outcome { Held, ServerRunning, Unavailable };
+    WineServerLock() = default;
+    WineServerLock(const WineServerLock &) = delete;
+    WineServerLock &operator=(const WineServerLock &) = delete;
+    ~WineServerLock() { release(); }
+    // Creates what a wineserver would create on its way to the lock, with the
+    // modes it uses, and takes the lock. Unavailable, with the reason, when the
+    // directory cannot be made or its lock cannot be taken.
+    Outcome acquire(const std::string &prefix, std::string &problem);
+    void release();
+    bool held() const { return m_fd >= 0; }
+    const std::string &lockPath() const { return m_path; }
+
+private:
+    int m_fd = -1;
+    std::string m_path;
+};
+
+// Whether a wineserver holds the lock in any directory where one of the prefix
+// could run; the lock this process holds itself does not count.
+bool wineserverRunning(const std::string &prefix, const WineServerLock *own = nullptr);
 
 } // namespace winreg

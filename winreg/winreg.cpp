@@ -12,6 +12,8 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <string>
 
 using namespace winreg;
@@ -27,6 +29,7 @@ struct Store {
     std::string problem;
     HiveLocation location = locateHive();
     HiveLock lock;
+    WineServerLock wineLock; // held from the load to the save, where it can be had
     FileStamp stamp;
     Hive hive;
     int sourceFd = -1; // the loaded file, which the hive holds open
@@ -47,7 +50,41 @@ std::string wineRunningProblem(const std::string &prefix)
            ": close the programs running under Wine, or run 'wineserver -k', and try again";
 }
 
+// A wineserver that started while the new file was written may have read the old one.
+std::string wineStartedProblem(const std::string &prefix)
+{
+    return "Wine started for the prefix " + prefix +
+           " while its registry was saved, and may undo the change when it exits: close the programs running under "
+           "Wine, or run 'wineserver -k', and run ideweave again";
+}
+
 bool fileExists(const std::string &path) { return ::access(path.c_str(), F_OK) == 0; }
+
+// Wine takes only an absolute WINEPREFIX.
+bool prefixAcceptable(const HiveLocation &location, std::string &problem)
+{
+    if (!location.prefix.empty() && location.prefix[0] == '/')
+        return true;
+    problem = "WINEPREFIX '" + location.prefix + "' is not an absolute path, and Wine uses no other";
+    return false;
+}
+
+std::string userName(uid_t uid)
+{
+    const passwd *user = ::getpwuid(uid);
+    return user ? user->pw_name : "user " + std::to_string(uid);
+}
+
+// Wine runs a prefix only for the user who owns it.
+bool ownedByThisUser(const std::string &prefix, std::string &problem)
+{
+    struct stat info;
+    if (::stat(prefix.c_str(), &info) != 0 || info.st_uid == ::getuid())
+        return true;
+    problem = "the Wine prefix " + prefix + " belongs to " + userName(info.st_uid) + ", and Wine runs it only for " +
+              userName(info.st_uid) + ": run ideweave as " + userName(info.st_uid);
+    return false;
+}
 
 // Wine ignores a user.reg whose "#arch=" is not its prefix's, which system.reg names.
 bool archMatchesPrefix(const std::string &prefix, std::string_view userText, std::string &problem)
@@ -70,6 +107,7 @@ LONG loadFailure(Store &s, LONG status, std::string problem)
     s.state = Store::State::Failed;
     s.failure = status;
     s.problem = std::move(problem);
+    s.wineLock.release();
     s.lock.release();
     return status;
 }
@@ -91,17 +129,24 @@ LONG ensureLoaded()
         return s.failure;
     s.location = locateHive();
     s.problem.clear();
+    std::string problem;
+    if (!prefixAcceptable(s.location, problem))
+        return loadFailure(s, ERROR_BAD_PATHNAME, problem);
     if (!fileExists(s.location.prefix))
         return loadFailure(s, ERROR_FILE_NOT_FOUND, "the Wine prefix " + s.location.prefix + " does not exist");
-    std::string problem;
     if (!runAsPrefixOwner(s.location.prefix, problem))
+        return loadFailure(s, ERROR_ACCESS_DENIED, problem);
+    if (!ownedByThisUser(s.location.prefix, problem))
         return loadFailure(s, ERROR_ACCESS_DENIED, problem);
     if (!fileExists(s.location.hivePath))
         return loadFailure(s, ERROR_FILE_NOT_FOUND, "the Wine prefix has no user.reg");
-    if (wineserverRunning(s.location.prefix))
-        return loadFailure(s, ERROR_LOCK_VIOLATION, wineRunningProblem(s.location.prefix));
+    // Another run of ours first, then Wine's own lock, so that no wineserver
+    // starts on the old file until the new one is in place.
     if (!s.lock.acquire(s.location.prefix, lockTimeoutSeconds, problem))
         return loadFailure(s, ERROR_LOCK_VIOLATION, problem);
+    if (s.wineLock.acquire(s.location.prefix, problem) == WineServerLock::Outcome::ServerRunning ||
+        wineserverRunning(s.location.prefix, &s.wineLock))
+        return loadFailure(s, ERROR_LOCK_VIOLATION, wineRunningProblem(s.location.prefix));
     removeStaleTemporary(s.location.hivePath);
     std::unique_ptr<FileSource> source = openHive(s.location.hivePath, s.stamp, problem);
     if (!source)
@@ -123,6 +168,7 @@ void unload()
     Store &s = store();
     s.hive = Hive();
     s.sourceFd = -1;
+    s.wineLock.release();
     s.lock.release();
     s.state = Store::State::Unloaded;
 }
@@ -254,7 +300,7 @@ LONG saveHive()
         s.problem = problem;
         return ERROR_WRITE_FAULT;
     }
-    if (wineserverRunning(s.location.prefix)) {
+    if (wineserverRunning(s.location.prefix, &s.wineLock)) {
         s.problem = wineRunningProblem(s.location.prefix);
         return ERROR_LOCK_VIOLATION;
     }
@@ -275,6 +321,11 @@ LONG saveHive()
     if (!saved) {
         s.problem = problem;
         return ERROR_WRITE_FAULT;
+    }
+    // Without Wine's lock, a wineserver may have started on the old file meanwhile.
+    if (!s.wineLock.held() && wineserverRunning(s.location.prefix)) {
+        s.problem = wineStartedProblem(s.location.prefix);
+        return ERROR_LOCK_VIOLATION;
     }
     return ERROR_SUCCESS;
 }

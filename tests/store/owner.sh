@@ -2,16 +2,20 @@
 # Root runs on a prefix that belongs to another user ("nobody"): the run is that
 # user's, leaves no file of root's behind and keeps user.reg's owner, group and
 # mode; it writes through no link to a file the owner could not write, and
-# refuses a user.reg that is not a regular file at once.
+# refuses a user.reg that is not a regular file at once. Another user's run on
+# the prefix is refused, as Wine refuses it.
 #   owner.sh IDEWEAVE SAMPLE_PREFIX
 set -eu
 . "$(dirname "$0")/../wine/lib.sh"
 ideweave=$1 sample=$2
 [ "$(id -u)" -eq 0 ] || skip "runs as root only"
 work=$(mktemp -d /tmp/ideweave-owner.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+# The server folder a run made for the prefix, as Debian's Wine names it, goes with the prefix.
+forget_server() { [ ! -f "$work/prefix/wineserver" ] || rm -rf "${TMPDIR:-/tmp}/$(cat "$work/prefix/wineserver")"; }
+trap 'forget_server; rm -rf "$work"' EXIT
 chmod 755 "$work"
 fresh_prefix() { # a copy of the sample, the user's, its hive in a mode of the user's choosing
+    forget_server
     rm -rf "$work/prefix" && cp -a "$sample" "$work/prefix" && mkdir -p "$work/prefix/drive_c/Tindral/lib/locale"
     chown -R nobody: "$work/prefix" && chmod 640 "$work/prefix/user.reg"
 }
@@ -32,4 +36,11 @@ cmp -s "$work/victim" "$sample/user.reg" || fail "root's file was changed throug
 fresh_prefix
 rm "$work/prefix/user.reg" && mkfifo "$work/prefix/user.reg" && chown nobody: "$work/prefix/user.reg"
 run "$ideweave" -install | grep -q "is not a regular file" || fail "a FIFO as user.reg is not refused at once"
+# Wine runs a prefix only for its owner: another user's run is refused, however open the prefix.
+fresh_prefix
+chmod 777 "$work/prefix" && chmod 666 "$work/prefix/user.reg"
+out=$(run runuser -u daemon -- "$ideweave" -install) && status=0 || status=$?
+[ "$status" -eq 255 ] && grep -q "belongs to nobody" <<<"$out" || fail "another user's run on nobody's prefix: $status $out"
+cmp -s "$work/prefix/user.reg" "$sample/user.reg" && [ "$(stat -c %U "$work/prefix/user.reg")" = nobody ] \
+    || fail "another user's run changed nobody's user.reg"
 finish "root's runs on nobody's prefix are nobody's runs"

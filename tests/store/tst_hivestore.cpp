@@ -12,6 +12,9 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
+#include <thread>
+
 namespace {
 
 // A value as "<type> <its bytes in hex>", or "error <status>".
@@ -60,7 +63,13 @@ private slots:
     void untouchedKeysKeptWhole_data();
     void untouchedKeysKeptWhole();
     void saves();
+    void runningWineserver_data();
     void runningWineserver();
+    void noWineserverStartsDuringTheSave_data();
+    void noWineserverStartsDuringTheSave();
+    void theHiveIsNeverMissing();
+    void prefixesAsWineJudgesThem_data();
+    void prefixesAsWineJudgesThem();
 };
 
 void HiveStoreTest::valueForms_data()
@@ -231,29 +240,146 @@ void HiveStoreTest::saves()
     QCOMPARE(QDir(elsewhere.path()).entryList(QDir::Files), QStringList("real.reg"));
 }
 
+void HiveStoreTest::runningWineserver_data()
+{
+    QTest::addColumn<bool>("privateTmpdir"); // TMPDIR names a folder of the test's, as libpam-tmpdir sets it
+    QTest::newRow("in /tmp") << false;
+    QTest::newRow("under TMPDIR") << true;
+}
+
 void HiveStoreTest::runningWineserver()
 {
-    // A running wineserver holds the registry and would overwrite the file: no load, and no save.
+    // A running wineserver holds the registry and would overwrite the file: no load.
+    QFETCH(bool, privateTmpdir);
     if (QStandardPaths::findExecutable("wineserver").isEmpty())
         QSKIP("wineserver is not installed");
     const QByteArray before = hiveHeader + section("S", "\"a\"=\"1\"\n");
     HiveFixture hive(before);
-    auto wine = [&](bool run) {
-        QProcess::execute("sh", {"-c", run ? "wineserver -p" : "wineserver -k; wineserver -w"});
-        for (int wait = 0; wait < 100 && run != winreg::wineserverRunning(hive.prefix().toStdString()); ++wait)
-            QThread::msleep(50);
-    };
-    wine(true);
-    QCOMPARE(winregOpenHive(), LONG(ERROR_LOCK_VIOLATION));
+    QTemporaryDir tmpdir;
+    const QString tmp = privateTmpdir ? tmpdir.path() : QString();
+    const QByteArray oldTmpdir = qgetenv("TMPDIR");
+    privateTmpdir ? qputenv("TMPDIR", tmp.toLocal8Bit()) : qunsetenv("TMPDIR");
+    WineServerGuard wine(hive.prefix(), tmp);
+    QCOMPARE(wine.start(), 0);
+    QVERIFY(winreg::wineserverRunning(hive.prefix().toStdString()));
+    QCOMPARE(setString("S", "a", "2"), LONG(ERROR_LOCK_VIOLATION));
     QVERIFY2(QString(winregProblem()).contains("Wine is running for the prefix " + hive.prefix()), winregProblem());
-    wine(false);
     winregRelease();
-    QCOMPARE(setString("S", "a", "2"), ERROR_SUCCESS);
-    wine(true);
-    const LONG saved = RegFlushKey(HKEY_CURRENT_USER);
-    wine(false);
-    QCOMPARE(saved, LONG(ERROR_LOCK_VIOLATION));
+    wine.stop();
+    oldTmpdir.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", oldTmpdir);
     QCOMPARE(hive.text(), before);
+}
+
+void HiveStoreTest::noWineserverStartsDuringTheSave_data()
+{
+    QTest::addColumn<bool>("lockAvailable");
+    QTest::newRow("Wine's lock held") << true;
+    QTest::newRow("no lock to be had") << false; // no server folder can be made for it
+}
+
+void HiveStoreTest::noWineserverStartsDuringTheSave()
+{
+    // A wineserver started between the write of the new file and its rename would
+    // read the old one and write it back when it exits.
+    QFETCH(bool, lockAvailable);
+    if (QStandardPaths::findExecutable("wineserver").isEmpty())
+        QSKIP("wineserver is not installed");
+    HiveFixture hive(hiveHeader + section("S", "\"a\"=\"1\"\n"));
+    QTemporaryDir tmpdir;
+    const QByteArray oldTmpdir = qgetenv("TMPDIR");
+    qputenv("TMPDIR", tmpdir.path().toLocal8Bit());
+    WineServerGuard wine(hive.prefix(), tmpdir.path());
+    int serverStatus = -1;
+    beforeRename([&] { serverStatus = wine.start(); });
+    failMkdtemp(!lockAvailable);
+    QCOMPARE(setString("S", "a", "2"), ERROR_SUCCESS);
+    const LONG saved = RegFlushKey(HKEY_CURRENT_USER);
+    const QString problem = winregProblem();
+    beforeRename({});
+    failMkdtemp(false);
+    const bool runningAfter = winreg::wineserverRunning(hive.prefix().toStdString());
+    wine.stop();
+    oldTmpdir.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", oldTmpdir);
+    if (lockAvailable) {
+        QCOMPARE(serverStatus, 2); // it found the lock taken and gave way
+        QCOMPARE(saved, ERROR_SUCCESS);
+        QVERIFY(!runningAfter);
+        QVERIFY(hive.text().contains("\"a\"=\"2\""));
+    } else { // the change may be undone: the run must not claim it is done
+        QCOMPARE(serverStatus, 0);
+        QVERIFY(runningAfter);
+        QCOMPARE(saved, LONG(ERROR_LOCK_VIOLATION));
+        QVERIFY2(problem.contains("Wine started for the prefix " + hive.prefix()), qPrintable(problem));
+    }
+}
+
+void HiveStoreTest::theHiveIsNeverMissing()
+{
+    // A Wine program starting while the hive is replaced must find a whole file, old or new.
+    HiveFixture hive(hiveHeader + section("S", "\"a\"=\"0\"\n"));
+    std::atomic<bool> saving{true};
+    std::atomic<int> missing{0}, partial{0}, reads{0};
+    std::thread reader([&] {
+        const QByteArray path = QFile::encodeName(hive.hivePath());
+        while (saving) {
+            QFile file(QString::fromLocal8Bit(path));
+            if (!file.open(QIODevice::ReadOnly)) {
+                ++missing;
+                continue;
+            }
+            const QByteArray text = file.readAll();
+            if (!text.startsWith(hiveHeader) || !text.endsWith("\"\n"))
+                ++partial;
+            ++reads;
+        }
+    });
+    for (int i = 1; i <= 300; ++i) {
+        setString("S", "a", QByteArray::number(i).constData());
+        RegFlushKey(HKEY_CURRENT_USER);
+    }
+    saving = false;
+    reader.join();
+    QVERIFY(reads > 0);
+    QCOMPARE(missing.load(), 0);
+    QCOMPARE(partial.load(), 0);
+    QVERIFY(hive.text().contains("\"a\"=\"300\""));
+}
+
+void HiveStoreTest::prefixesAsWineJudgesThem_data()
+{
+    QTest::addColumn<QString>("prefix"); // "PREFIX": the fixture's
+    QTest::addColumn<QString>("home"); // HOME, or "-" to unset it
+    QTest::addColumn<LONG>("status");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("an absolute prefix") << "PREFIX" << "/nonexistent" << LONG(ERROR_SUCCESS) << "";
+    QTest::newRow("a relative prefix") << "drive_c/.." << "/nonexistent" << LONG(ERROR_BAD_PATHNAME)
+                                       << "WINEPREFIX 'drive_c/..' is not an absolute path, and Wine uses no other";
+    QTest::newRow("no HOME: the passwd entry's home") << "" << "-" << LONG(ERROR_FILE_NOT_FOUND)
+                                                      << "the Wine prefix " + QDir::homePath() + "/.wine";
+}
+
+void HiveStoreTest::prefixesAsWineJudgesThem()
+{
+    QFETCH(QString, prefix);
+    QFETCH(QString, home);
+    QFETCH(LONG, status);
+    QFETCH(QString, problem);
+    HiveFixture hive;
+    const QByteArray oldHome = qgetenv("HOME"), oldPrefix = qgetenv("WINEPREFIX");
+    const QString passwdHome = QDir::homePath();
+    QDir::setCurrent(hive.prefix());
+    qputenv("WINEPREFIX", prefix.replace("PREFIX", hive.prefix()).toLocal8Bit());
+    home == "-" ? qunsetenv("HOME") : qputenv("HOME", home.toLocal8Bit());
+    if (home == "-" && QFileInfo::exists(passwdHome + "/.wine/user.reg"))
+        QSKIP("this user has a Wine prefix of its own");
+    winregRelease();
+    const LONG opened = winregOpenHive();
+    const QString said = winregProblem();
+    winregRelease();
+    qputenv("HOME", oldHome);
+    qputenv("WINEPREFIX", oldPrefix);
+    QCOMPARE(opened, status);
+    QVERIFY2(said.startsWith(problem), qPrintable(said));
 }
 
 QTEST_GUILESS_MAIN(HiveStoreTest)

@@ -1,5 +1,7 @@
 #include "apptest.h"
 
+#include <cerrno>
+
 #include "winreg/hiveformat.h"
 #include "winreg/unicode.h"
 #include "winreg/winehive.h"
@@ -23,6 +25,16 @@ HiveFixture::HiveFixture(const QByteArray &hiveText, bool withRoot)
         system.write(hiveHeader);
     setText(hiveText);
     winregRelease();
+}
+
+HiveFixture::~HiveFixture()
+{
+    // The server folder that a run made for this prefix, as Debian's Wine names it, goes with it.
+    QFile recorded(m_dir.filePath("wineserver"));
+    const QString folder = recorded.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(recorded.readLine()) : QString();
+    if (!folder.isEmpty() && !folder.contains('/'))
+        for (const QString &root : {qEnvironmentVariable("TMPDIR", "/tmp"), QStringLiteral("/tmp")})
+            QDir(root + "/" + folder).removeRecursively();
 }
 
 QByteArray HiveFixture::text() const
@@ -140,3 +152,57 @@ extern "C" LONG __wrap_RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWO
 }
 
 void failWritesOf(const QByteArray &valueName) { failingValue = valueName; }
+
+// And with --wrap=rename and --wrap=mkdtemp: the store's replacement of the hive
+// and its making of a Wine server folder.
+static std::function<void()> renameHook;
+static bool mkdtempFails = false;
+extern "C" int __real_rename(const char *, const char *);
+extern "C" int __wrap_rename(const char *from, const char *to)
+{
+    if (renameHook)
+        renameHook();
+    return __real_rename(from, to);
+}
+extern "C" char *__real_mkdtemp(char *);
+extern "C" char *__wrap_mkdtemp(char *pattern)
+{
+    if (mkdtempFails) {
+        errno = EACCES;
+        return nullptr;
+    }
+    return __real_mkdtemp(pattern);
+}
+
+void beforeRename(const std::function<void()> &hook) { renameHook = hook; }
+void failMkdtemp(bool fail) { mkdtempFails = fail; }
+
+WineServerGuard::WineServerGuard(const QString &prefix, const QString &tmpdir) : m_prefix(prefix), m_tmpdir(tmpdir) {}
+
+int WineServerGuard::start(const QStringList &arguments) const
+{
+    QProcess server;
+    server.setProcessEnvironment(environment());
+    server.start("wineserver", arguments);
+    return server.waitForFinished(30000) ? server.exitCode() : -1;
+}
+
+void WineServerGuard::stop() const
+{
+    QProcess killer;
+    killer.setProcessEnvironment(environment());
+    killer.start("sh", {"-c", "wineserver -k 2>/dev/null; wineserver -w"});
+    killer.waitForFinished(30000);
+}
+
+QProcessEnvironment WineServerGuard::environment() const
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("WINEPREFIX", m_prefix);
+    environment.insert("WINEDEBUG", "-all");
+    if (m_tmpdir.isEmpty())
+        environment.remove("TMPDIR");
+    else
+        environment.insert("TMPDIR", m_tmpdir);
+    return environment;
+}

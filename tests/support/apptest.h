@@ -5,6 +5,7 @@
 
 #include "devstudio/registry.h"
 
+#include <QProcessEnvironment>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -19,6 +20,7 @@ inline const QByteArray hiveHeader = "WINE REGISTRY Version 2\n;; All keys relat
 class HiveFixture {
 public:
     explicit HiveFixture(const QByteArray &hiveText = hiveHeader, bool withRoot = true);
+    ~HiveFixture();
     QString prefix() const { return m_dir.path(); }
     QString hivePath() const { return m_dir.filePath(QStringLiteral("user.reg")); }
     QByteArray text() const;
@@ -58,3 +60,25 @@ private:
 
 // From now on, writes of values of this name fail as access denied; "" ends that.
 void failWritesOf(const QByteArray &valueName);
+
+// Runs hook just before the store renames the new hive over the old one; an empty hook ends that.
+void beforeRename(const std::function<void()> &hook);
+// Makes the store's attempts to make a Wine server folder fail, or work again.
+void failMkdtemp(bool fail);
+
+// Starts wineservers for a prefix (with TMPDIR, or without one) and stops them
+// when it goes, on every way out of a test.
+class WineServerGuard {
+public:
+    WineServerGuard(const QString &prefix, const QString &tmpdir = {});
+    ~WineServerGuard() { stop(); }
+    // Runs "wineserver ARGUMENTS" and returns its exit status: "-p" stays running
+    // in the background (0), and exits with 2 when another server holds the lock.
+    int start(const QStringList &arguments = {"-p"}) const;
+    void stop() const;
+    QProcessEnvironment environment() const;
+
+private:
+    QString m_prefix;
+    QString m_tmpdir;
+};
