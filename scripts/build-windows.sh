@@ -1,8 +1,8 @@
 #!/bin/bash
-# Builds the Windows program: installs what is missing, builds Qt for Windows
-# once (or reuses the cached build), and cross-builds ideweave into
-# build-windows/ideweave.exe (or $BUILD_DIR), one static executable that needs
-# no DLL beside it, and ideweave-<version>-win64.zip with it and how to run it.
+# Builds the Windows program: installs what is missing, builds Qt 5 for 32-bit
+# Windows once (or reuses the cached build), and cross-builds ideweave into
+# build-windows/ideweave.exe (or $BUILD_DIR), one static 32-bit executable that
+# needs no DLL beside it, and ideweave-<version>-win32.zip with it and how to run it.
 # Exits 77 when Qt's source cannot be had.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,21 +15,19 @@ if [ "$(cat "$build/.qt-prefix" 2>/dev/null)" != "$qt" ]; then
     mkdir -p "$build"
     echo "$qt" >"$build/.qt-prefix"
 fi
-# Qt's own toolchain file chains to ours and lets the build find this Qt.
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
-    -DQT_CHAINLOAD_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake >/dev/null
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-i686.cmake" \
+    -DCMAKE_PREFIX_PATH="$qt" -DQt5_DIR="$qt/lib/cmake/Qt5" >/dev/null
 cmake --build "$build"
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
-stage=$build/zip/ideweave-$version-win64
+stage=$build/zip/ideweave-$version-win32
 rm -rf "$build/zip"
 mkdir -p "$stage"
 cp "$build/ideweave.exe" "$stage/"
 sed "s/@VERSION@/$version/" "$root/doc/windows-readme.txt" | sed 's/$/\r/' >"$stage/README.txt"
-zip="$build/ideweave-$version-win64.zip"
+zip="$build/ideweave-$version-win32.zip"
 rm -f "$zip"
-(cd "$build/zip" && zip -q -r "$zip" "ideweave-$version-win64")
+(cd "$build/zip" && zip -q -r "$zip" "ideweave-$version-win32")
 echo "$build/ideweave.exe ($(stat -c %s "$build/ideweave.exe") bytes)"
 echo "$zip"

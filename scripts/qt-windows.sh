@@ -1,17 +1,18 @@
 #!/bin/bash
-# Builds a static Qt for 64-bit Windows (mingw-w64) from Debian's source package
-# of the host's Qt, once, into a cache outside the work tree, and prints the
-# folder it is installed in. A cached build is reused while this recipe and the
-# toolchain file stay the same; a change to either builds it anew.
+# Builds a static Qt 5.15 for 32-bit Windows (mingw-w64, i686) from Debian's
+# source package qtbase-opensource-src, once, into a cache outside the work
+# tree, and prints the folder it is installed in. Qt 5.15 is the newest Qt that
+# serves 32-bit Windows and Windows 7. A cached build is reused while this
+# recipe and the toolchain file stay the same; a change to either builds it anew.
 #   IDEWEAVE_CACHE  where the cache lives (default ~/.cache/ideweave)
 # Exits 77 when Qt's source cannot be had (no source entries can be derived, or
 # the download fails), so that callers can report the Windows tests as skipped.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 cache=${IDEWEAVE_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/ideweave}
-toolchain=$root/cmake/mingw-w64-x86_64.cmake
+toolchain=$root/cmake/mingw-w64-i686.cmake
 recipe=$(cat "$0" "$toolchain" | sha256sum | cut -c1-16)
-prefix=$cache/qt-windows-$recipe
+prefix=$cache/qt5-windows-i686-$recipe
 
 if [ -f "$prefix/.complete" ]; then
     echo "$prefix"
@@ -41,50 +42,43 @@ enable_source_entries() {
 }
 
 fetch_source() {
-    local dir=$1
-    mkdir -p "$dir"
-    (cd "$dir" && apt-get source -q qt6-base="$(dpkg-query -W -f='${Version}' qt6-base-dev)" >&2)
+    mkdir -p "$1"
+    (cd "$1" && apt-get source -q qtbase-opensource-src >&2)
 }
 
-work=$cache/qt-windows-work
+work=$cache/qt5-windows-work
 rm -rf "$work"
-mkdir -p "$work"
+mkdir -p "$work/bin"
 enable_source_entries || { echo "no apt source entries to derive Qt's source from" >&2; exit 77; }
 fetch_source "$work/src" || { echo "Qt's source package could not be fetched" >&2; exit 77; }
-source_dir=$(find "$work/src" -mindepth 1 -maxdepth 1 -type d -name 'qt6-base-*' | head -n1)
-# Qt 6.4's Windows platform plugin asks for dynamic OpenGL even when OpenGL is
-# off; without OpenGL there is no software OpenGL to tell apart.
-sed -i '/^static inline bool isSoftwareGl()$/,/^}$/ s/^#if QT_CONFIG(dynamicgl)$/#if QT_CONFIG(dynamicgl) \&\& QT_CONFIG(opengl)/' \
-    "$source_dir/src/plugins/platforms/windows/qwindowswindow.cpp"
-grep -q 'QT_CONFIG(dynamicgl) && QT_CONFIG(opengl)' "$source_dir/src/plugins/platforms/windows/qwindowswindow.cpp" \
-    || { echo "Qt's source differs from what this recipe mends" >&2; exit 1; }
+source_dir=$(find "$work/src" -mindepth 1 -maxdepth 1 -type d -name 'qtbase-opensource-src-*' | head -n1)
+[ -n "$source_dir" ] || { echo "the source package holds no qtbase-opensource-src folder" >&2; exit 1; }
+# Which Debian source it was, for the notice that ships with the program.
+find "$work/src" -maxdepth 1 -name '*.dsc' -exec sed -n 's/^Version: //p' {} \; | head -n1 >"$work/debian-version"
+
+# Qt's mkspec names the compilers by prefix alone; these names pin the win32
+# thread model, whatever the machine's alternatives choose.
+for tool in gcc g++; do ln -s "/usr/bin/i686-w64-mingw32-$tool-win32" "$work/bin/i686-w64-mingw32-$tool"; done
+export PATH=$work/bin:$PATH
 
 # Static, and only what the program needs: Core, Gui, Widgets with the Windows
-# platform plugin and styles, and the offscreen plugin for runs without a display.
-# Debian's cleaned source lacks the tablet header, so tablet events are off.
-echo "Configuring Qt for Windows in $work/build" >&2
-cmake -S "$source_dir" -B "$work/build" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_INSTALL_PREFIX="$prefix" \
-    -DQT_HOST_PATH=/usr \
-    -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-    -DQT_QMAKE_TARGET_MKSPEC=win32-g++ \
-    -DBUILD_SHARED_LIBS=OFF \
-    -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
-    -DFEATURE_network=OFF -DFEATURE_sql=OFF -DFEATURE_printsupport=OFF \
-    -DFEATURE_opengl=OFF -DFEATURE_dbus=OFF -DFEATURE_testlib=OFF \
-    -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_jpeg=OFF \
-    -DFEATURE_tabletevent=OFF -DFEATURE_vulkan=OFF \
-    -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_harfbuzz=OFF \
-    -DFEATURE_system_freetype=OFF -DFEATURE_system_png=OFF >"$work/configure.log" 2>&1 \
+# platform plugin and styles, and the offscreen plugin for runs without a
+# display. Debian's cleaned source lacks the tablet header, so tablet events are off.
+echo "Configuring Qt 5 for 32-bit Windows in $work/build" >&2
+mkdir -p "$work/build"
+(cd "$work/build" && "$source_dir/configure" -prefix "$prefix" \
+    -xplatform win32-g++ -device-option CROSS_COMPILE=i686-w64-mingw32- \
+    -static -release -opensource -confirm-license -nomake examples -nomake tests \
+    -no-opengl -no-dbus -no-icu -no-libjpeg -no-sql-sqlite -no-sql-odbc \
+    -qt-zlib -qt-pcre -qt-libpng -qt-freetype -qt-harfbuzz \
+    -no-feature-network -no-feature-sql -no-feature-testlib -no-feature-xml \
+    -no-feature-concurrent -no-feature-printer -no-feature-tabletevent) >"$work/configure.log" 2>&1 \
     || { tail -n 40 "$work/configure.log" >&2; exit 1; }
-echo "Building Qt for Windows (about 30 minutes on 2 cores)" >&2
-cmake --build "$work/build" -j"$(nproc)" >"$work/build.log" 2>&1 \
-    || { tail -n 40 "$work/build.log" >&2; exit 1; }
-cmake --install "$work/build" >"$work/install.log" 2>&1 \
-    || { tail -n 40 "$work/install.log" >&2; exit 1; }
+echo "Building Qt 5 for 32-bit Windows (about 15 minutes on 2 cores)" >&2
+make -C "$work/build" -j"$(nproc)" >"$work/build.log" 2>&1 || { tail -n 40 "$work/build.log" >&2; exit 1; }
+make -C "$work/build" install >"$work/install.log" 2>&1 || { tail -n 40 "$work/install.log" >&2; exit 1; }
+cp "$work/debian-version" "$prefix/debian-version"
 touch "$prefix/.complete"
 # Older recipes' builds and the work folder are no longer needed.
-find "$cache" -mindepth 1 -maxdepth 1 -name 'qt-windows-*' ! -path "$prefix" -exec rm -rf {} +
+find "$cache" -mindepth 1 -maxdepth 1 -name 'qt*-windows-*' ! -path "$prefix" -exec rm -rf {} +
 echo "$prefix"

@@ -2,17 +2,19 @@
 # Installs what ideweave needs on Debian, when it is missing.
 #   setup.sh          what building the program needs (Qt 6, CMake, a compiler)
 #   setup.sh --windows  that and what building the Windows program needs:
-#                     mingw-w64, and the tools that build Qt from its source
-#   setup.sh --tests  all of that and what the tests need: Wine, clang for
-#                     fuzzing and the sanitizers, Xvfb, packaging tools, a German locale
+#                     mingw-w64 for 32-bit Windows, and the tools that build Qt from its source
+#   setup.sh --tests  all of that and what the tests need: Wine with its 32-bit
+#                     half (Debian's i386 architecture), mingw-w64 for 64-bit
+#                     Windows, clang for fuzzing and the sanitizers, Xvfb,
+#                     packaging tools, a German locale
 set -eu
 packages=(cmake make g++ qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools)
 if [ "${1:-}" = "--windows" ] || [ "${1:-}" = "--tests" ]; then
-    packages+=(g++-mingw-w64-x86-64 ninja-build dpkg-dev xz-utils zip)
+    packages+=(g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 ninja-build perl dpkg-dev xz-utils zip)
 fi
 if [ "${1:-}" = "--tests" ]; then
-    packages+=(wine wine64 unzip clang libclang-rt-14-dev xvfb x11-utils xdotool imagemagick
-               man-db groff-base locales diffutils util-linux time)
+    packages+=(g++-mingw-w64-x86-64 wine wine64 wine32:i386 unzip clang libclang-rt-14-dev xvfb x11-utils xdotool
+               imagemagick man-db groff-base locales diffutils util-linux time)
 fi
 missing=()
 for package in "${packages[@]}"; do
@@ -20,6 +22,10 @@ for package in "${packages[@]}"; do
 done
 as_root=()
 [ "$(id -u)" -eq 0 ] || as_root=(sudo)
+# Developer Studio is a 32-bit program: Wine runs it, and the tests, with its i386 half.
+if [ "${1:-}" = "--tests" ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    "${as_root[@]}" dpkg --add-architecture i386
+fi
 if [ ${#missing[@]} -ne 0 ]; then
     echo "Installing: ${missing[*]}"
     "${as_root[@]}" apt-get update -q

@@ -1,12 +1,14 @@
 #!/bin/bash
-# Makes the Wine prefix that the Wine tests copy: a 64-bit prefix made by wineboot.
+# Makes a Wine prefix that the Wine tests copy, by wineboot: of the kind ARCH
+# names, win32 (Developer Studio's usual home) or win64.
+#   make-template.sh TEMPLATE ARCH
 set -eu
 . "$(dirname "$0")/lib.sh"
 need_wine
-template=$1
+template=$1 arch=$2
 [ -f "$template/user.reg" ] && [ -d "$template/dosdevices" ] && exit 0
 rm -rf "$template"
 mkdir -p "$template"
-WINEPREFIX="$template" WINEARCH=win64 wine wineboot -i >/dev/null 2>&1
+WINEPREFIX="$template" WINEARCH=$arch wine wineboot -i >/dev/null 2>&1 || true
 wait_wine "$template"
-[ -f "$template/user.reg" ] || { echo "wineboot made no user.reg"; exit 1; }
+grep -qx "#arch=$arch" "$template/user.reg" 2>/dev/null || { echo "wineboot made no $arch user.reg"; exit 1; }

@@ -1,18 +1,38 @@
 #!/bin/bash
-# The Windows program under Wine, through the real advapi32: one file that needs
-# no DLL, with its version and zip; on a table of starting registries it says,
-# exits and leaves what the Linux program says, exits and leaves, as Wine reads
-# it; it speaks German under a German locale and shows its window.
-#   windows.sh IDEWEAVE_EXE IDEWEAVE TEMPLATE GERMAN_QM SCREENSHOT VERSION
+# The Windows program under Wine, through the real advapi32: one 32-bit file
+# that 32-bit Windows 7 can load and that needs no DLL beside it, with its
+# version and zip; on a table of starting registries, in a 32-bit and a 64-bit
+# prefix, it says, exits and leaves what the Linux program says, exits and
+# leaves, as Wine reads it; it speaks German under a German locale and shows
+# its window.
+#   windows.sh IDEWEAVE_EXE IDEWEAVE TEMPLATE_WIN32 TEMPLATE_WIN64 GERMAN_QM SCREENSHOT VERSION
 set -eu
 . "$(dirname "$0")/lib.sh"
 need_wine
-exe=$1 linux=$2 template=$3 german=$4 screenshot=$5 version=$6
+exe=$1 linux=$2 template32=$3 template64=$4 german=$5 screenshot=$6 version=$7
 [ -f "$exe" ] || skip "no $exe: Qt for Windows could not be built from Debian's source (scripts/build-windows.sh says why)"
-x86_64-w64-mingw32-objdump -p "$exe" | grep -iE 'DLL Name: (libstdc|libgcc|libwinpthread|qt6)' && fail "ideweave.exe needs a DLL beside it"
+headers=$(i686-w64-mingw32-objdump -p "$exe")
+file "$exe" | grep -q 'PE32 executable (GUI) Intel 80386' || fail "ideweave.exe is no 32-bit GUI program: $(file -b "$exe")"
+subsystem=$(sed -n 's/^MajorSubsystemVersion\s*//p' <<<"$headers").$(sed -n 's/^MinorSubsystemVersion\s*//p' <<<"$headers")
+[ "${subsystem%.*}" -lt 6 ] || [ "$subsystem" = 6.0 ] || [ "$subsystem" = 6.1 ] || fail "subsystem version $subsystem is above Windows 7's 6.1"
+# The DLLs that 32-bit Windows 7 ships and the program may import, each for a part of it.
+windows7_dlls=(
+    kernel32 user32 gdi32 advapi32 # the system, windows, drawing, the registry
+    shell32 ole32 oleaut32         # the shell and COM, which Qt's Windows platform uses
+    imm32 uxtheme dwmapi           # input methods, visual styles, the desktop compositor
+    version winmm ws2_32 netapi32 userenv wtsapi32 # Qt Core's file versions, timers, host names, users, sessions
+    msvcrt                         # mingw-w64's C runtime
+)
+while read -r dll; do
+    name=$(tr 'A-Z' 'a-z' <<<"${dll%.*}")
+    [[ " ${windows7_dlls[*]} " == *" $name "* ]] || fail "ideweave.exe imports $dll, which 32-bit Windows 7 does not have or the program must not need"
+done < <(sed -n 's/^\s*DLL Name: //p' <<<"$headers")
+# Functions that came after Windows 7 and creep in through newer libraries.
+grep -wE 'GetSystemTimePreciseAsFileTime|CreateFile2|WaitOnAddress|GetDpiForWindow|GetDpiForMonitor|SetThreadDescription|CreateDXGIFactory2|RoInitialize|PrefetchVirtualMemory' <<<"$headers" \
+    && fail "ideweave.exe imports functions that Windows 7 lacks"
 strings -el -n 3 "$exe" | grep -qx "$version" || fail "ideweave.exe carries no version $version"
-zip=$(dirname "$exe")/ideweave-$version-win64.zip
-[ "$(unzip -Z1 "$zip" | grep -v '/$' | sort | tr '\n' ' ')" = "ideweave-$version-win64/README.txt ideweave-$version-win64/ideweave.exe " ] \
+zip=$(dirname "$exe")/ideweave-$version-win32.zip
+[ "$(unzip -Z1 "$zip" | grep -v '/$' | sort | tr '\n' ' ')" = "ideweave-$version-win32/README.txt ideweave-$version-win32/ideweave.exe " ] \
     || fail "the zip $zip does not hold the program and its README"
 export LANG=C LC_ALL=C
 
@@ -38,6 +58,12 @@ start_registry() { # ROW
             printf '%s\n"ACTIVATION"=hex:00\n"Restore Path"="C:\\\\VC98"\n' "$options"
             menu 'C:\first.exe' 'C:\Tindral\bin\intel\win32\tindview.exe' 'C:\Tindral\bin\intel\win32\tindopts.exe' 'C:\late.exe' ;;
         tools15) echo '"Path Dirs"="C:\\VC98"'; menu $(seq -f 'C:\\t%g.exe' 15) ;;
+        typed) # a lookalike of the user's before the product's entries, and a user's entry of other types behind them
+            echo '"Path Dirs"="C:\\Tindral\\targets\\cvisual6\\cmd;C:\\Tindral\\bin\\intel\\win32;C:\\Common;C:\\VC98"'
+            printf '%s\n"ACTIVATION"=hex:00\n"Restore Path"="C:\\\\VC98"\n' "$options"
+            menu 'C:\Old\bin\tindview.exe' 'C:\Tindral\bin\intel\win32\tindview.exe' 'C:\Tindral\bin\intel\win32\tindopts.exe' 'C:\late.exe'
+            printf '"%s"=%s\n' 'DefaultArguments#3' 'hex(7):6f,6e,65,00,74,77,6f,00,00' 'InitialDirectory#3' 'hex(2):25,54,45,4d,50,25,00' \
+                'MenuName#3' 'hex:00,ff,10' 'GUITool#3' '"1"' ;;
         *) echo '"Path Dirs"="C:\\VC98;C:\\WINDOWS"'; menu $(seq -f 'C:\\t%g.exe' 14) ;;
     esac
 }
@@ -55,8 +81,11 @@ outcome() { # PREFIX PRODUCT COMMAND...
     wait_wine "$prefix"
 }
 
-for row in 'kit D:\kit\rt' 'relative rt\' 'tools15 C:\Tindral' 'renumber C:\Tindral'; do
+for row in {win32,win64}' kit D:\kit\rt' {win32,win64}' relative rt\' 'win32 tools15 C:\Tindral' {win64,win32}' renumber C:\Tindral' 'win32 typed C:\Tindral'; do
+    arch=${row%% *} row=${row#* }
     name=${row%% *} product=${row#* }
+    template=$template32
+    [ "$arch" = win32 ] || template=$template64
     for side in linux windows; do
         new_prefix "$template"
         mkdir -p "$prefix/drive_d" "$prefix/drive_d/kit/rt/lib/locale" "$prefix/drive_c/rt/lib/locale" "$prefix/drive_c/rt\\/lib/locale" \
@@ -72,13 +101,20 @@ for row in 'kit D:\kit\rt' 'relative rt\' 'tools15 C:\Tindral' 'renumber C:\Tind
         on_linux=$(outcome "$linux_prefix" "$product" "$linux" $mode -quiet)
         on_windows=$(outcome "$windows_prefix" "$product" wine "$exe" $mode -quiet)
         [ "$on_linux" = "$on_windows" ] || fail "$name $mode: the programs differ: $(diff <(echo "$on_linux") <(echo "$on_windows"))"
-        [ "$name$mode" = kit-install ] && installed=$on_windows
-        echo "$name $mode: $(head -n 2 <<<"$on_linux" | tr '\n' ' ')"
+        [ "$arch$name$mode" = win32kit-install ] && installed=$on_windows
+        [ "$name$mode" = typed-uninstall ] && typed=$on_windows
+        echo "$arch $name $mode: $(head -n 2 <<<"$on_linux" | tr '\n' ' ')"
     done
 done
 expected=('status 0' '"NumTools"=dword:00000010' '"PathName#14"="D:\\kit\\rt\\bin\\intel\\win32\\tindview.exe"' '"ACTIVATION"=hex:00'
     '"Path Dirs"="D:\\kit\\rt\\targets\\cvisual6\\cmd;D:\\kit\\rt\\bin\\intel\\win32;D:\\kit\\Common;C:\\VC98;C:\\WINDOWS"')
 [ "$(grep -cxF -f <(printf '%s\n' "${expected[@]}") <<<"$installed")" -eq ${#expected[@]} ] || fail "after the install Wine does not read: ${expected[*]}"
+
+# Uninstalling took out the product's entries and moved the user's, each value as it was.
+expected=('"PathName#0"="C:\\Old\\bin\\tindview.exe"' '"PathName#1"="C:\\late.exe"' '"NumTools"=dword:00000002'
+    '"DefaultArguments#1"=hex(7):6f,00,6e,00,65,00,00,00,74,00,77,00,6f,00,00,00,00,\'
+    '"InitialDirectory#1"=hex(2):25,00,54,00,45,00,4d,00,50,00,25,00,00,00' '"MenuName#1"=hex:00,ff,10' '"GUITool#1"="1"')
+[ "$(grep -cxF -f <(printf '%s\n' "${expected[@]}") <<<"$typed")" -eq ${#expected[@]} ] || fail "after the uninstall Wine does not read: ${expected[*]}; it reads: $(grep -F '#1"' <<<"$typed")"
 
 # The last row's prefix, uninstalled: its menu has room, so no box comes before the window.
 prefix=$windows_prefix

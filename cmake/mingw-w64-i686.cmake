@@ -1,0 +1,14 @@
+# Cross-building for 32-bit Windows with Debian's mingw-w64. The win32 thread
+# model keeps libwinpthread out of the program; Qt has threads of its own.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(triple i686-w64-mingw32)
+set(CMAKE_C_COMPILER ${triple}-gcc-win32)
+set(CMAKE_CXX_COMPILER ${triple}-g++-win32)
+set(CMAKE_RC_COMPILER ${triple}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${triple})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# Qt for Windows lies outside that root: the build names its folder.
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH)
