@@ -40,6 +40,18 @@ void closeKey(HKEY &key)
     key = nullptr;
 }
 
+} // namespace
+
+bool installedMarkerPresent()
+{
+    HKEY optionsKey = nullptr;
+    const bool present = markerPresent(optionsKey);
+    closeKey(optionsKey);
+    return present;
+}
+
+namespace {
+
 // Saves the run's changes; a failure is shown, and the run must not claim success.
 bool saveRegistry()
 {
@@ -83,9 +95,10 @@ void PluginInstall::runUninstall(HKEY &optionsKey)
         removeStudioTool(program);
 }
 
-RunOutcome PluginInstall::runMode(Mode mode)
+RunOutcome PluginInstall::runMode(Mode mode, bool dryRun)
 {
     const int problemsBefore = problemsReported();
+    startRegistryJournal(dryRun);
     deferBoxes();
     HKEY optionsKey = nullptr;
     const bool installed = markerPresent(optionsKey);
@@ -109,5 +122,5 @@ RunOutcome PluginInstall::runMode(Mode mode)
     showDeferredBoxes();
     if (saved)
         setText(application->translate("ideweave Message", outcome));
-    return {mode != ModeNone, saved, problemsReported() > problemsBefore};
+    return {mode != ModeNone, saved, problemsReported() > problemsBefore, saved && registryChanged()};
 }

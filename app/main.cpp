@@ -4,17 +4,21 @@
 #include "devstudio/registry.h"
 #include "i18n/i18nutil.h"
 #include "mode.h"
+#include "status.h"
 #include "plugininstall.h"
 #include "report.h"
 
 #include <QApplication>
 
 #include <cstdio>
+#include <string>
 
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+#else
+#include <dlfcn.h>
 #endif
 
 namespace {
@@ -53,15 +57,59 @@ void connectStandardStreams()
 // How a run ends, as installers read it: done, a problem shown or the save
 // failed, no mode asked for, or refused before anything could change.
 enum ExitStatus { ExitDone = 0, ExitProblem = 1, ExitUsage = 2, ExitRefused = -1 };
+// With --detailed-exitcodes, whether the registry changed: nothing needed
+// changing, changed and saved, a problem and nothing changed, both; usage.
+enum DetailedExitStatus { DetailedUnchanged = 0, DetailedChanged = 2, DetailedProblem = 4, DetailedUsage = 64 };
 
-// The status of a run that reached the controller; a window that is shown ends with the window.
-int exitStatus(const RunOutcome &outcome)
+int exitStatus(const RunOutcome &outcome, bool detailed)
 {
+    if (detailed) {
+        if (!outcome.understood)
+            return DetailedUsage;
+        if (!outcome.saved)
+            return DetailedProblem;
+        return (outcome.changed ? DetailedChanged : DetailedUnchanged) | (outcome.problemShown ? DetailedProblem : 0);
+    }
     if (!outcome.saved)
         return ExitProblem;
     if (!outcome.understood)
         return ExitUsage;
     return outcome.problemShown ? ExitProblem : ExitDone;
+}
+
+void printUsage()
+{
+    std::printf(
+        "Usage: ideweave {-install|-uninstall} [-quiet] [--dry-run] [--detailed-exitcodes]\n"
+        "       ideweave -status\n"
+        "       ideweave --help | --version\n"
+        "\n"
+        "Hooks the Tindral tools into Visual C++ 6.0 Developer Studio for the current\n"
+        "user (-install), or takes them out again (-uninstall).\n"
+        "\n"
+        "  -install, -uninstall   what to do; any argument containing the word counts,\n"
+        "                         and the last one decides\n"
+        "  -quiet, --quiet        no window: problems on standard error, the outcome on\n"
+        "                         standard output; needs no display\n"
+        "  -status, --status      print where the product stands and change nothing:\n"
+        "                         exit 0 installed, 3 not installed, 1 partly\n"
+        "  --dry-run              do the whole run, print each change it would make,\n"
+        "                         and save nothing\n"
+        "  --detailed-exitcodes   exit 0 nothing needed changing, 2 changed, 4 a problem\n"
+        "                         and nothing changed, 6 changed with a problem, 64 usage\n"
+        "  -h, --help             this text\n"
+        "  --version              the program's version\n"
+        "\n"
+        "Without --detailed-exitcodes: 0 done, 1 a problem was reported, 2 usage,\n"
+        "255 the run could not start (nothing was changed).\n"
+        "\n"
+        "Environment:\n"
+        "  TINDRALDIR        the product's installation directory (required)\n"
+        "  WINEPREFIX        the Wine prefix whose user.reg is changed (default ~/.wine)\n"
+        "  HOME              the home of the default prefix (else the passwd entry's)\n"
+        "  TMPDIR            where Debian's Wine keeps its server folders\n"
+        "  DISPLAY, WAYLAND_DISPLAY   the display of the window\n"
+        "  LANG, LC_ALL, LANGUAGE     the language of the texts and Wine's code page\n");
 }
 
 // In quiet mode no window is shown and no display is needed; the toolkit's own
@@ -103,6 +151,46 @@ bool productPathGate()
     return false;
 }
 
+#ifndef _WIN32
+// Whether a display server answers, asked through its client library as the
+// toolkit's platform plugin would ask it: a DISPLAY that names no reachable
+// server would make the toolkit abort the process.
+bool displayAnswers(const char *library, const char *connectName, const char *disconnectName, bool x11)
+{
+    void *client = ::dlopen(library, RTLD_NOW | RTLD_LOCAL);
+    if (!client)
+        return false;
+    const auto disconnect = reinterpret_cast<void (*)(void *)>(::dlsym(client, disconnectName));
+    void *connection = nullptr;
+    bool answered = false;
+    if (x11) {
+        const auto connect = reinterpret_cast<void *(*)(const char *, int *)>(::dlsym(client, connectName));
+        const auto hasError = reinterpret_cast<int (*)(void *)>(::dlsym(client, "xcb_connection_has_error"));
+        connection = connect && hasError ? connect(nullptr, nullptr) : nullptr;
+        answered = connection && hasError(connection) == 0;
+    } else {
+        const auto connect = reinterpret_cast<void *(*)(const char *)>(::dlsym(client, connectName));
+        connection = connect ? connect(nullptr) : nullptr;
+        answered = connection != nullptr;
+    }
+    if (connection && disconnect)
+        disconnect(connection);
+    ::dlclose(client);
+    return answered;
+}
+
+bool x11Answers()
+{
+    return !qgetenv("DISPLAY").isEmpty() && displayAnswers("libxcb.so.1", "xcb_connect", "xcb_disconnect", true);
+}
+
+bool waylandAnswers()
+{
+    return !qgetenv("WAYLAND_DISPLAY").isEmpty() &&
+           displayAnswers("libwayland-client.so.0", "wl_display_connect", "wl_display_disconnect", false);
+}
+#endif
+
 // Whether the window system that the toolkit will use has a display to show the
 // window on; without one the toolkit would abort the process.
 bool displayAvailable(int argc, char **argv)
@@ -114,52 +202,94 @@ bool displayAvailable(int argc, char **argv)
 #else
     QByteArray platform = qgetenv("QT_QPA_PLATFORM");
     for (int index = 1; index + 1 < argc; ++index) {
-        if (qstrcmp(argv[index], "-platform") == 0)
+        if (qstrcmp(argv[index], "-platform") == 0 || qstrcmp(argv[index], "--platform") == 0)
             platform = argv[index + 1];
     }
-    const bool x11 = !qgetenv("DISPLAY").isEmpty();
-    const bool wayland = !qgetenv("WAYLAND_DISPLAY").isEmpty();
     if (platform.isEmpty())
-        return x11 || wayland;
+        return x11Answers() || waylandAnswers();
     if (platform.startsWith("xcb"))
-        return x11;
+        return x11Answers();
     if (platform.startsWith("wayland"))
-        return wayland;
+        return waylandAnswers();
     return true; // offscreen, vnc and the like need no display
 #endif
+}
+
+// Without the catalogues an uninstall still takes the product out, untranslated:
+// the product may have been removed first.
+bool catalogueGate(QApplication *application, Mode mode)
+{
+    bool catalogueMissing = false;
+    const QString problem = loadTranslations(application, {QStringLiteral("ideweave_")}, &catalogueMissing);
+    if (problem.isEmpty())
+        return true;
+    if (catalogueMissing && mode == ModeUninstall) {
+        const QString why = problem.trimmed().remove(QStringLiteral("Fatal Error: "));
+        std::fprintf(stderr, "ideweave: the catalogues are missing (%s): uninstalling untranslated\n", qPrintable(why));
+        return true;
+    }
+    showWarning(QStringLiteral("Warning"), problem);
+    return false;
+}
+
+int queryStatus()
+{
+    if (qEnvironmentVariableIsEmpty("TINDRALDIR")) {
+        showWarning(QStringLiteral("Warning"), QStringLiteral("Fatal Error: please setup TINDRALDIR environment variable.\n"));
+        return ExitRefused;
+    }
+    if (!registryGate())
+        return ExitRefused;
+    const int status = reportStatus();
+    registryRelease();
+    return status;
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    const bool quiet = quietRequested(argc, argv);
-    if (quiet) {
+    const Options options = optionsFromArguments(argc, argv);
+    const bool quiet = options.quiet || options.status || options.help || options.version || !options.unknownOption.empty();
+    if (quiet)
         prepareQuietMode();
-    } else if (!displayAvailable(argc, argv)) {
+    if (options.help || options.version) {
+        if (options.help)
+            printUsage();
+        else
+            std::printf("ideweave %s\n", IDEWEAVE_VERSION);
+        return ExitDone;
+    }
+    // An option of a newer program fails safe here: nothing is read or written.
+    if (!options.unknownOption.empty()) {
+        std::fprintf(stderr, "ideweave: unknown option '%s'\n", options.unknownOption.c_str());
+        return options.detailedExitcodes ? int(DetailedUsage) : int(ExitUsage);
+    }
+    if (options.status)
+        return queryStatus();
+    if (!quiet && !displayAvailable(argc, argv)) {
         std::fputs("Warning: Cannot open the status window: no display. Run with -quiet to work without a window.\n",
                    stderr);
         return ExitRefused;
     }
     // The application object and the window live until the process ends.
     static QApplication *application = new QApplication(argc, argv);
-    const QString setUpProblem = loadTranslations(application, {QStringLiteral("ideweave_")});
-    if (!setUpProblem.isEmpty()) {
-        showWarning(QStringLiteral("Warning"), setUpProblem);
-        return ExitRefused;
-    }
-    static PluginInstall *window = createStatusWindow(application);
-
     const Mode mode = modeFromArguments(argc, argv);
+    if (!catalogueGate(application, mode))
+        return ExitRefused;
+    static PluginInstall *window = createStatusWindow(application);
     if ((mode != ModeNone && !registryGate()) || (mode == ModeInstall && !productPathGate()))
         return ExitRefused;
-    const RunOutcome outcome = window->runMode(mode);
-    if (quiet && outcome.saved) {
+    const RunOutcome outcome = window->runMode(mode, options.dryRun);
+    if (options.dryRun)
+        for (const std::string &line : registryChangeLines())
+            std::printf("would %s\n", line.c_str());
+    if (quiet && outcome.saved)
         std::printf("%s\n", window->text().toLocal8Bit().constData());
-        std::fflush(stdout);
+    std::fflush(stdout);
+    if (!quiet && outcome.saved) {
+        window->show();
+        application->exec();
     }
-    if (quiet || !outcome.saved)
-        return exitStatus(outcome);
-    window->show();
-    return application->exec();
+    return exitStatus(outcome, options.detailedExitcodes);
 }

@@ -1,5 +1,7 @@
-// The operation that the command line asks for.
+// The operation that the command line asks for, and the options beside it.
 #pragma once
+
+#include <string>
 
 enum Mode { ModeNone = 0, ModeUninstall = 1, ModeInstall = 2 };
 
@@ -8,5 +10,14 @@ enum Mode { ModeNone = 0, ModeUninstall = 1, ModeInstall = 2 };
 // argument that matches decides. The program name is never looked at.
 Mode modeFromArguments(int argc, char **argv);
 
-// "-quiet" or "/quiet" anywhere on the command line: run without a window.
-bool quietRequested(int argc, char **argv);
+// The options, read from the whole command line before the toolkit takes its own out.
+struct Options {
+    bool quiet = false; // -quiet, /quiet or --quiet: no window, no display needed
+    bool status = false; // -status or --status: where the product stands, read only
+    bool dryRun = false; // --dry-run: the whole run, nothing saved
+    bool detailedExitcodes = false; // --detailed-exitcodes: changed or not, in the status
+    bool help = false; // --help or -h
+    bool version = false; // --version
+    std::string unknownOption; // the first "--" argument that is none of these, or ""
+};
+Options optionsFromArguments(int argc, char **argv);

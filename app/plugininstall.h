@@ -10,11 +10,14 @@
 class QApplication;
 
 // What a run did: whether the command line asked for anything, whether the
-// registry's changes were saved, and whether a problem was shown on the way.
+// registry's changes were saved, whether a problem was shown on the way, and
+// whether the run left the registry other than it found it (in a dry run:
+// would have).
 struct RunOutcome {
     bool understood;
     bool saved;
     bool problemShown;
+    bool changed;
 };
 
 class PluginInstall : public QMessageBox {
@@ -26,7 +29,8 @@ public:
 
     // Installs, uninstalls or does nothing, as the installed marker and the mode
     // decide, and sets the window's text to the outcome unless the save failed.
-    RunOutcome runMode(Mode mode);
+    // A dry run goes the same way and writes nothing.
+    RunOutcome runMode(Mode mode, bool dryRun = false);
 
     // Whether installBuildDirs can put the product's directories in front of the
     // search path; when not, its box is shown and nothing is written.
@@ -42,6 +46,9 @@ private:
     void runUninstall(HKEY &optionsKey);
     void reportError(const char *message);
 };
+
+// Whether the installed marker is there, as the controller tests it; read only.
+bool installedMarkerPresent();
 
 // The status window as the program shows it, before its text is set.
 PluginInstall *createStatusWindow(QApplication *application);

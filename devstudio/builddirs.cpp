@@ -1,6 +1,7 @@
 // Puts the product's directories in front of the Win32 (x86) executable search
 // path, keeping the old path under the product's key, and takes them out again.
 #include "app/plugininstall.h"
+#include "builddirs.h"
 #include "productdir.h"
 
 #include <algorithm>
@@ -105,6 +106,20 @@ const char *installFailure(HKEY &directories, std::string &oldList, std::string 
 }
 
 } // namespace
+
+bool searchPathStartsWithProductDirectories()
+{
+    HKEY directories = nullptr;
+    if (regOpen(HKEY_CURRENT_USER, DirectoriesKey, &directories) != ERROR_SUCCESS)
+        return false;
+    char list[directoryListBufferSize];
+    const bool read = readText(directories, pathDirsName, list, sizeof list) == ERROR_SUCCESS;
+    regClose(directories);
+    const std::vector<std::string> productElements = splitList(productDirectories(productDirectoryForRegistry()));
+    const std::vector<std::string> elements = splitList(read ? list : "");
+    return read && elements.size() >= productElements.size() &&
+           std::equal(productElements.begin(), productElements.end(), elements.begin(), sameWindowsPath);
+}
 
 bool PluginInstall::buildDirsInstallable()
 {

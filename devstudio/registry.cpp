@@ -1,5 +1,6 @@
 #include "registry.h"
 
+#include "journal.h"
 #include "winreg/numberbytes.h"
 
 #include <cstdio>
@@ -19,38 +20,63 @@ std::string codePageProblem(const char *variable, unsigned character, unsigned c
 
 } // namespace
 
+namespace {
+
+std::string subKeyPath(HKEY root, const char *subKey)
+{
+    const std::string parent = journal::pathOf(root);
+    return parent.empty() ? subKey : parent + "\\" + subKey;
+}
+
+} // namespace
+
 LONG regOpen(HKEY root, const char *subKey, HKEY *key)
 {
-    return RegOpenKeyExA(root, subKey, 0, KEY_ALL_ACCESS, key);
+    if (journal::pretendKey(subKeyPath(root, subKey), false, *key))
+        return ERROR_SUCCESS;
+    const LONG status = RegOpenKeyExA(root, subKey, 0, KEY_ALL_ACCESS, key);
+    if (status == ERROR_SUCCESS)
+        journal::keyOpened(*key, subKeyPath(root, subKey));
+    return status;
 }
 
 LONG regCreate(HKEY root, const char *subKey, HKEY *key)
 {
+    // A dry run creates nothing: a missing key is one it only pretends to have made.
+    if (regOpen(root, subKey, key) == ERROR_SUCCESS || journal::pretendKey(subKeyPath(root, subKey), true, *key))
+        return ERROR_SUCCESS;
     DWORD disposition = 0; // created or opened: nobody needs to know
-    return RegCreateKeyExA(root, subKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, key,
-                           &disposition);
+    const LONG status = RegCreateKeyExA(root, subKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                                        key, &disposition);
+    if (status == ERROR_SUCCESS)
+        journal::keyOpened(*key, subKeyPath(root, subKey));
+    return status;
 }
 
 LONG regQuery(HKEY key, const char *valueName, void *data, DWORD *size)
 {
     DWORD type = 0;
-    return RegQueryValueExA(key, valueName, nullptr, &type, static_cast<BYTE *>(data), size);
+    return journal::query(key, valueName, &type, static_cast<BYTE *>(data), size);
 }
 
 LONG regSetString(HKEY key, const char *valueName, const char *text)
 {
-    return RegSetValueExA(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE *>(text),
-                          static_cast<DWORD>(std::strlen(text) + 1));
+    return writeValue(key, valueName, REG_SZ, std::string(text, std::strlen(text) + 1));
 }
 
 LONG regSetBinary(HKEY key, const char *valueName, const void *data, DWORD size)
 {
-    return RegSetValueExA(key, valueName, 0, REG_BINARY, static_cast<const BYTE *>(data), size);
+    return writeValue(key, valueName, REG_BINARY, std::string(static_cast<const char *>(data), size));
 }
 
-LONG regDeleteValue(HKEY key, const char *valueName) { return RegDeleteValueA(key, valueName); }
+LONG regDeleteValue(HKEY key, const char *valueName) { return journal::change(key, valueName, {}); }
 
-LONG regClose(HKEY key) { return RegCloseKey(key); }
+LONG regClose(HKEY key)
+{
+    const bool pretended = journal::isPretended(key);
+    journal::keyClosed(key);
+    return pretended ? ERROR_SUCCESS : RegCloseKey(key);
+}
 
 LONG readText(HKEY key, const char *valueName, char *buffer, DWORD bufferSize)
 {
@@ -71,11 +97,11 @@ LONG readValue(HKEY key, const char *valueName, DWORD &type, std::string &data)
 {
     data.clear();
     DWORD size = 0;
-    LONG status = RegQueryValueExA(key, valueName, nullptr, &type, nullptr, &size);
+    LONG status = journal::query(key, valueName, &type, nullptr, &size);
     // The value may grow between the two calls; then its new size is asked again.
     for (int attempt = 0; status == ERROR_SUCCESS && attempt < 3; ++attempt) {
         std::string bytes(size, '\0');
-        status = RegQueryValueExA(key, valueName, nullptr, &type, reinterpret_cast<BYTE *>(&bytes[0]), &size);
+        status = journal::query(key, valueName, &type, reinterpret_cast<BYTE *>(&bytes[0]), &size);
         if (status == ERROR_SUCCESS) {
             bytes.resize(size);
             data = std::move(bytes);
@@ -89,8 +115,7 @@ LONG readValue(HKEY key, const char *valueName, DWORD &type, std::string &data)
 
 LONG writeValue(HKEY key, const char *valueName, DWORD type, const std::string &data)
 {
-    return RegSetValueExA(key, valueName, 0, type, reinterpret_cast<const BYTE *>(data.data()),
-                          static_cast<DWORD>(data.size()));
+    return journal::change(key, valueName, {true, type, data});
 }
 
 LONG readNumber(HKEY key, const char *valueName, int32_t &number)
@@ -98,7 +123,7 @@ LONG readNumber(HKEY key, const char *valueName, int32_t &number)
     unsigned char bytes[4] = {0, 0, 0, 0};
     DWORD size = sizeof bytes;
     DWORD type = REG_NONE;
-    const LONG status = RegQueryValueExA(key, valueName, nullptr, &type, bytes, &size);
+    const LONG status = journal::query(key, valueName, &type, bytes, &size);
     if (status != ERROR_SUCCESS)
         return status;
     if (type != REG_DWORD)
@@ -110,7 +135,7 @@ LONG readNumber(HKEY key, const char *valueName, int32_t &number)
 LONG writeNumber(HKEY key, const char *valueName, int32_t number)
 {
     const auto bytes = bytesOfNumber(static_cast<uint32_t>(number));
-    return RegSetValueExA(key, valueName, 0, REG_DWORD, bytes.data(), DWORD(bytes.size()));
+    return writeValue(key, valueName, REG_DWORD, std::string(bytes.begin(), bytes.end()));
 }
 
 #ifdef _WIN32

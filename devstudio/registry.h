@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // The product's own key: the installed marker and the saved search path.
 inline constexpr const char *OptionsKey = "SOFTWARE\\Brackwater Software\\Tindral\\Options\\Studio";
@@ -58,6 +59,15 @@ bool registryFormOfPath(const std::string &localPath, std::string &registryPath,
 std::string codePageProblemOfVariable(const char *name);
 // The path of this machine that a path as the registry names it stands for.
 std::string localFormOfPath(const std::string &path);
+
+// Starts noting the run's changes afresh. In a dry run the changes are kept in
+// memory and read back, and no registry is written.
+void startRegistryJournal(bool dryRun);
+// Whether the run left any value other than it found it.
+bool registryChanged();
+// A line for each value the run changed, in the order of its first change:
+// "set|create|delete HKEY_CURRENT_USER\<key> "<name>": <data> [-> <data>]".
+std::vector<std::string> registryChangeLines();
 
 // Makes the run's changes permanent and ends its hold on the registry.
 bool registrySave();

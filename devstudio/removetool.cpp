@@ -10,10 +10,10 @@
 
 namespace {
 
-// The first entry below count whose readable PathName satisfies matches, or -1.
-int findEntry(HKEY tools, int count, const std::function<bool(const std::string &)> &matches)
+// The first entry from first on, below count, whose readable PathName satisfies matches, or -1.
+int findEntry(HKEY tools, int count, const std::function<bool(const std::string &)> &matches, int first = 0)
 {
-    for (int index = 0; index < count; ++index) {
+    for (int index = first; index < count; ++index) {
         char name[toolTextBufferSize];
         char path[toolTextBufferSize];
         toolValueName(name, toolEntryLayout[pathNamePosition].stem, index);
@@ -23,13 +23,18 @@ int findEntry(HKEY tools, int count, const std::function<bool(const std::string 
     return -1;
 }
 
-// The product's own entry for program (its path as an install writes it, in any
-// spelling Windows takes for the same file); failing that, the first entry whose
-// path names program, letter case not counting.
+// Whether path is the product's own program, as an install writes its path, in
+// any spelling Windows takes for the same file.
+bool isProductProgram(const std::string &path, const char *program)
+{
+    return sameWindowsPath(path, productDirectoryForRegistry() + productProgramDirectory + program);
+}
+
+// The product's own entry for program; failing that, the first entry whose path
+// names program, letter case not counting.
 int findProductEntry(HKEY tools, int count, const char *program)
 {
-    const std::string ownPath = productDirectoryForRegistry() + productProgramDirectory + program;
-    const int own = findEntry(tools, count, [&](const std::string &path) { return sameWindowsPath(path, ownPath); });
+    const int own = findEntry(tools, count, [&](const std::string &path) { return isProductProgram(path, program); });
     if (own >= 0)
         return own;
     return findEntry(tools, count, [&](const std::string &path) { return containsIgnoringCase(path, program); });
@@ -62,17 +67,43 @@ void moveEntry(HKEY tools, int from, int to)
     }
 }
 
+// The number of entries the menu has, at most its 16 places; 0 without a count.
+int entryCount(HKEY tools)
+{
+    int32_t storedCount = 0;
+    if (readNumber(tools, toolCountName, storedCount) != ERROR_SUCCESS || storedCount <= 0)
+        return 0;
+    return std::min<int32_t>(storedCount, maxToolEntries); // a larger count, which nobody writes, goes no further
+}
+
 } // namespace
+
+std::vector<int> productToolEntries(const char *program)
+{
+    std::vector<int> entries;
+    HKEY tools = nullptr;
+    if (regOpen(HKEY_CURRENT_USER, ToolsKey, &tools) != ERROR_SUCCESS)
+        return entries;
+    const int count = entryCount(tools);
+    for (int from = 0; from < count;) {
+        const int found =
+            findEntry(tools, count, [&](const std::string &path) { return isProductProgram(path, program); }, from);
+        if (found < 0)
+            break;
+        entries.push_back(found);
+        from = found + 1;
+    }
+    regClose(tools);
+    return entries;
+}
 
 void removeStudioTool(const char *pattern)
 {
     HKEY tools = nullptr;
     if (regOpen(HKEY_CURRENT_USER, ToolsKey, &tools) != ERROR_SUCCESS)
         return;
-    int32_t storedCount = 0;
-    if (readNumber(tools, toolCountName, storedCount) == ERROR_SUCCESS && storedCount > 0) {
-        // The menu has 16 places; a larger count, which nobody writes, goes no further.
-        const int count = std::min<int32_t>(storedCount, maxToolEntries);
+    const int count = entryCount(tools);
+    if (count > 0) {
         const int match = findProductEntry(tools, count, pattern);
         if (match >= 0) {
             writeNumber(tools, toolCountName, count - 1);

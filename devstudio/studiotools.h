@@ -2,6 +2,8 @@
 // entry out again.
 #pragma once
 
+#include <vector>
+
 class QApplication;
 
 // Appends the viewer and options entries behind the menu's entries; refuses with
@@ -9,6 +11,10 @@ class QApplication;
 bool addStudioTools(QApplication *application);
 // Whether addStudioTools would append the entries; when not, its box is shown.
 bool studioToolsAddable(QApplication *application);
+
+// The indices of the entries whose program is the product's own program (as
+// "tindview.exe" names the viewer), in menu order; read only.
+std::vector<int> productToolEntries(const char *program);
 
 // Removes the first entry whose program path contains pattern and closes the gap.
 // Silent: it shows and returns nothing.

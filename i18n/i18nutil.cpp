@@ -27,7 +27,7 @@ QString catalogueDirectory(const QString &productDirectory)
     return productDirectory + QDir::separator() + QStringLiteral("lib") + QDir::separator() + QStringLiteral("locale");
 }
 
-QString loadTranslations(QApplication *application, const QStringList &prefixes)
+QString loadTranslations(QApplication *application, const QStringList &prefixes, bool *catalogueMissing)
 {
     const QString productDirectory = QString::fromLocal8Bit(qgetenv("TINDRALDIR"));
     if (productDirectory.isEmpty())
@@ -35,6 +35,8 @@ QString loadTranslations(QApplication *application, const QStringList &prefixes)
     // A product directory named as the registry names it (a Windows drive path under Wine) is looked up where it lies.
     const QString localDirectory = QString::fromStdString(localFormOfPath(productDirectory.toStdString()));
     const QFileInfo directory(catalogueDirectory(localDirectory));
+    if (catalogueMissing)
+        *catalogueMissing = !directory.isDir();
     if (!directory.isDir())
         return QStringLiteral("Fatal Error: directory doesn't exist '%1'\n").arg(directory.filePath(), 0);
     const QString locale = QLocale::system().name();

@@ -10,5 +10,6 @@ QString catalogueDirectory(const QString &productDirectory);
 
 // Installs one catalogue for each prefix ("<prefix><locale>.qm", with the usual
 // fallback to shorter locale names) from the catalogue directory. Returns why
-// that cannot be done (no TINDRALDIR, no catalogue directory), or "" when it was.
-QString loadTranslations(QApplication *application, const QStringList &prefixes);
+// that cannot be done (no TINDRALDIR, no catalogue directory), or "" when it
+// was; catalogueMissing, when given, tells the second cause from the first.
+QString loadTranslations(QApplication *application, const QStringList &prefixes, bool *catalogueMissing = nullptr);

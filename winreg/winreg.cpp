@@ -30,6 +30,7 @@ struct Store {
     HiveLocation location = locateHive();
     HiveLock lock;
     WineServerLock wineLock; // held from the load to the save, where it can be had
+    bool asOwner = false; // root runs as the prefix's owner
     FileStamp stamp;
     Hive hive;
     int sourceFd = -1; // the loaded file, which the hive holds open
@@ -43,11 +44,23 @@ Store &store()
     return instance;
 }
 
+std::string userName(uid_t uid)
+{
+    const passwd *user = ::getpwuid(uid);
+    return user ? user->pw_name : "user " + std::to_string(uid);
+}
+
+// Who must stop Wine: the prefix's owner, when root runs on the owner's prefix.
+std::string stopWineAdvice()
+{
+    return store().asOwner ? "'wineserver -k' as " + userName(::getuid()) : "'wineserver -k'";
+}
+
 // Wine holds the registry in memory while it runs and would overwrite our edit.
 std::string wineRunningProblem(const std::string &prefix)
 {
-    return "Wine is running for the prefix " + prefix +
-           ": close the programs running under Wine, or run 'wineserver -k', and try again";
+    return "Wine is running for the prefix " + prefix + ": close the programs running under Wine, or run " +
+           stopWineAdvice() + ", and try again";
 }
 
 // A wineserver that started while the new file was written may have read the old one.
@@ -55,7 +68,7 @@ std::string wineStartedProblem(const std::string &prefix)
 {
     return "Wine started for the prefix " + prefix +
            " while its registry was saved, and may undo the change when it exits: close the programs running under "
-           "Wine, or run 'wineserver -k', and run ideweave again";
+           "Wine, or run " + stopWineAdvice() + ", and run ideweave again";
 }
 
 bool fileExists(const std::string &path) { return ::access(path.c_str(), F_OK) == 0; }
@@ -67,12 +80,6 @@ bool prefixAcceptable(const HiveLocation &location, std::string &problem)
         return true;
     problem = "WINEPREFIX '" + location.prefix + "' is not an absolute path, and Wine uses no other";
     return false;
-}
-
-std::string userName(uid_t uid)
-{
-    const passwd *user = ::getpwuid(uid);
-    return user ? user->pw_name : "user " + std::to_string(uid);
 }
 
 // Wine runs a prefix only for the user who owns it.
@@ -134,8 +141,10 @@ LONG ensureLoaded()
         return loadFailure(s, ERROR_BAD_PATHNAME, problem);
     if (!fileExists(s.location.prefix))
         return loadFailure(s, ERROR_FILE_NOT_FOUND, "the Wine prefix " + s.location.prefix + " does not exist");
+    const bool root = ::geteuid() == 0;
     if (!runAsPrefixOwner(s.location.prefix, problem))
         return loadFailure(s, ERROR_ACCESS_DENIED, problem);
+    s.asOwner = s.asOwner || (root && ::geteuid() != 0);
     if (!ownedByThisUser(s.location.prefix, problem))
         return loadFailure(s, ERROR_ACCESS_DENIED, problem);
     if (!fileExists(s.location.hivePath))

@@ -3,7 +3,8 @@
 # user's, leaves no file of root's behind and keeps user.reg's owner, group and
 # mode; it writes through no link to a file the owner could not write, and
 # refuses a user.reg that is not a regular file at once. Another user's run on
-# the prefix is refused, as Wine refuses it.
+# the prefix is refused, as Wine refuses it; a wineserver of the owner's refuses
+# root's run with advice that names the owner.
 #   owner.sh IDEWEAVE SAMPLE_PREFIX
 set -eu
 . "$(dirname "$0")/../wine/lib.sh"
@@ -12,7 +13,9 @@ ideweave=$1 sample=$2
 work=$(mktemp -d /tmp/ideweave-owner.XXXXXX)
 # The server folder a run made for the prefix, as Debian's Wine names it, goes with the prefix.
 forget_server() { [ ! -f "$work/prefix/wineserver" ] || rm -rf "${TMPDIR:-/tmp}/$(cat "$work/prefix/wineserver")"; }
-trap 'forget_server; rm -rf "$work"' EXIT
+as_nobody() { runuser -u nobody -- env WINEPREFIX="$work/prefix" WINEDEBUG=-all "$@"; }
+stop_wine() { [ ! -d "$work/prefix" ] || ! command -v wineserver >/dev/null || as_nobody sh -c 'wineserver -k 2>/dev/null; wineserver -w'; }
+trap 'stop_wine; forget_server; rm -rf "$work"' EXIT
 chmod 755 "$work"
 fresh_prefix() { # a copy of the sample, the user's, its hive in a mode of the user's choosing
     forget_server
@@ -43,4 +46,13 @@ out=$(run runuser -u daemon -- "$ideweave" -install) && status=0 || status=$?
 [ "$status" -eq 255 ] && grep -q "belongs to nobody" <<<"$out" || fail "another user's run on nobody's prefix: $status $out"
 cmp -s "$work/prefix/user.reg" "$sample/user.reg" && [ "$(stat -c %U "$work/prefix/user.reg")" = nobody ] \
     || fail "another user's run changed nobody's user.reg"
+# A wineserver of the owner's refuses root's run, and the advice names the owner.
+if command -v wineserver >/dev/null; then
+    fresh_prefix
+    as_nobody wineserver -p
+    out=$(run "$ideweave" -install) && status=0 || status=$?
+    [ "$status" -eq 255 ] && grep -qF "run 'wineserver -k' as nobody" <<<"$out" || fail "root's run beside nobody's wineserver: $status $out"
+    stop_wine
+    cmp -s "$work/prefix/user.reg" "$sample/user.reg" || fail "root's run beside nobody's wineserver changed user.reg"
+fi
 finish "root's runs on nobody's prefix are nobody's runs"

@@ -29,9 +29,11 @@ new_prefix() {
 }
 
 # check_window TITLE SCREENSHOT COMMAND...: on a new X display, the command shows
-# a window of that title and at least 300x100, and ends with status 0 after Return.
+# a window of that title and at least 300x100, and ends after Return with the
+# status $expected_status (0 unless set); a box titled $box_title, when set,
+# comes first and is closed with Return.
 check_window() {
-    local title=$1 screenshot=$2 window= program status=0
+    local title=$1 screenshot=$2 window= program status=0 expected=${expected_status:-0}
     shift 2
     for tool in Xvfb xdotool xdpyinfo import; do command -v $tool >/dev/null || skip "$tool is not installed"; done
     export DISPLAY=:$((100 + RANDOM % 200))
@@ -40,6 +42,16 @@ check_window() {
     for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
     "$@" &
     program=$!
+    if [ -n "${box_title:-}" ]; then
+        for _ in $(seq 300); do
+            window=$(xdotool search --onlyvisible --name "^$box_title\$" 2>/dev/null | head -n 1) && [ -n "$window" ] && break
+            sleep 0.1
+        done
+        [ -n "$window" ] || { fail "no box titled '$box_title'"; kill $program; return; }
+        sleep 0.5
+        xdotool windowactivate --sync "$window" key Return 2>/dev/null || xdotool windowfocus --sync "$window" key Return
+        window=
+    fi
     for _ in $(seq 300); do
         window=$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | head -n 1) && [ -n "$window" ] && break
         sleep 0.1
@@ -53,5 +65,5 @@ check_window() {
     for _ in $(seq 100); do kill -0 $program 2>/dev/null || break; sleep 0.1; done
     kill $program 2>/dev/null && fail "the program still runs after Return"
     wait $program || status=$?
-    [ "$status" -eq 0 ] || fail "exit status $status after Return"
+    [ "$status" -eq "$expected" ] || fail "exit status $status after Return, not $expected"
 }

@@ -1,0 +1,226 @@
+#include "journal.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <vector>
+
+namespace journal {
+
+namespace {
+
+struct ValueChange {
+    std::string keyPath;
+    std::string name;
+    StoredValue before; // as the run found it
+    StoredValue after; // as the run left it
+};
+
+struct Journal {
+    bool dryRun = false;
+    std::map<HKEY, std::string> keyPaths;
+    std::map<HKEY, std::string> pretendedKeys; // keys a dry run would create
+    std::vector<ValueChange> changes; // one a value, in the order of first change
+    uintptr_t nextPretendedKey = 0x7000;
+};
+
+Journal &state()
+{
+    static Journal instance;
+    return instance;
+}
+
+// Names compare without regard to ASCII case, as the registry compares them.
+bool sameName(const std::string &a, const std::string &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+} // namespace
+
+// A handle opened past the layer is named by its number.
+std::string pathOf(HKEY key)
+{
+    if (key == HKEY_CURRENT_USER)
+        return std::string();
+    const auto found = state().keyPaths.find(key);
+    if (found != state().keyPaths.end())
+        return found->second;
+    char name[32];
+    std::snprintf(name, sizeof name, "(key %p)", static_cast<void *>(key));
+    return name;
+}
+
+namespace {
+
+ValueChange *changeOf(const std::string &keyPath, const std::string &name)
+{
+    for (ValueChange &change : state().changes)
+        if (sameName(change.keyPath, keyPath) && sameName(change.name, name))
+            return &change;
+    return nullptr;
+}
+
+LONG serve(const StoredValue &value, DWORD *type, BYTE *data, DWORD *size)
+{
+    if (!value.present)
+        return ERROR_FILE_NOT_FOUND;
+    if (type)
+        *type = value.type;
+    const DWORD needed = static_cast<DWORD>(value.data.size());
+    if (!size)
+        return ERROR_SUCCESS;
+    if (data && *size < needed) {
+        *size = needed;
+        return ERROR_MORE_DATA;
+    }
+    if (data)
+        std::memcpy(data, value.data.data(), value.data.size());
+    *size = needed;
+    return ERROR_SUCCESS;
+}
+
+StoredValue current(HKEY key, const char *name)
+{
+    StoredValue value;
+    DWORD size = 0;
+    if (query(key, name, &value.type, nullptr, &size) != ERROR_SUCCESS)
+        return value;
+    value.data.assign(size, '\0');
+    value.present = query(key, name, &value.type, reinterpret_cast<BYTE *>(&value.data[0]), &size) == ERROR_SUCCESS;
+    value.data.resize(value.present ? size : 0);
+    return value;
+}
+
+std::string hexBytes(const std::string &data)
+{
+    std::string text;
+    for (const unsigned char byte : data) {
+        char pair[4];
+        std::snprintf(pair, sizeof pair, text.empty() ? "%02x" : ",%02x", byte);
+        text += pair;
+    }
+    return text;
+}
+
+// The data as a line shows it: "text", dword:0000002a or hex(type):..
+std::string shown(const StoredValue &value)
+{
+    const std::string &data = value.data;
+    if (value.type == REG_SZ && !data.empty() && data.back() == '\0' && data.find('\0') == data.size() - 1)
+        return "\"" + data.substr(0, data.size() - 1) + "\"";
+    if (value.type == REG_DWORD && data.size() == 4) {
+        char number[16];
+        std::snprintf(number, sizeof number, "dword:%02x%02x%02x%02x", static_cast<unsigned char>(data[3]),
+                      static_cast<unsigned char>(data[2]), static_cast<unsigned char>(data[1]),
+                      static_cast<unsigned char>(data[0]));
+        return number;
+    }
+    if (value.type == REG_BINARY)
+        return "hex:" + hexBytes(data);
+    char prefix[24];
+    std::snprintf(prefix, sizeof prefix, "hex(%x):", static_cast<unsigned>(value.type));
+    return prefix + hexBytes(data);
+}
+
+} // namespace
+
+void keyOpened(HKEY key, const std::string &path) { state().keyPaths[key] = path; }
+
+void keyClosed(HKEY key)
+{
+    state().keyPaths.erase(key);
+    state().pretendedKeys.erase(key);
+}
+
+bool pretendKey(const std::string &path, bool create, HKEY &key)
+{
+    Journal &s = state();
+    if (!s.dryRun)
+        return false;
+    bool madeBefore = false;
+    for (const auto &[handle, pretendedPath] : s.pretendedKeys)
+        madeBefore = madeBefore || sameName(pretendedPath, path);
+    if (!create && !madeBefore)
+        return false;
+    key = reinterpret_cast<HKEY>(s.nextPretendedKey);
+    s.nextPretendedKey += 4;
+    s.pretendedKeys[key] = path;
+    s.keyPaths[key] = path;
+    return true;
+}
+
+bool isPretended(HKEY key) { return state().pretendedKeys.count(key) != 0; }
+
+LONG query(HKEY key, const char *name, DWORD *type, BYTE *data, DWORD *size)
+{
+    const std::string valueName = name ? name : "";
+    if (state().dryRun)
+        if (const ValueChange *kept = changeOf(pathOf(key), valueName))
+            return serve(kept->after, type, data, size);
+    if (isPretended(key))
+        return ERROR_FILE_NOT_FOUND;
+    return RegQueryValueExA(key, name, nullptr, type, data, size);
+}
+
+LONG change(HKEY key, const char *name, const StoredValue &after)
+{
+    const std::string valueName = name ? name : "";
+    const StoredValue before = current(key, name);
+    LONG status = ERROR_SUCCESS;
+    if (!state().dryRun && after.present)
+        status = RegSetValueExA(key, name, 0, after.type, reinterpret_cast<const BYTE *>(after.data.data()),
+                                static_cast<DWORD>(after.data.size()));
+    else if (!state().dryRun)
+        status = RegDeleteValueA(key, name);
+    else if (!after.present && !before.present)
+        status = ERROR_FILE_NOT_FOUND;
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (ValueChange *earlier = changeOf(pathOf(key), valueName))
+        earlier->after = after;
+    else
+        state().changes.push_back({pathOf(key), valueName, before, after});
+    return ERROR_SUCCESS;
+}
+
+} // namespace journal
+
+void startRegistryJournal(bool dryRun)
+{
+    journal::Journal fresh;
+    fresh.dryRun = dryRun;
+    fresh.keyPaths = std::move(journal::state().keyPaths);
+    journal::state() = std::move(fresh);
+}
+
+bool registryChanged()
+{
+    for (const auto &change : journal::state().changes)
+        if (!(change.before == change.after))
+            return true;
+    return false;
+}
+
+std::vector<std::string> registryChangeLines()
+{
+    std::vector<std::string> lines;
+    for (const auto &change : journal::state().changes) {
+        if (change.before == change.after)
+            continue;
+        const std::string where = "HKEY_CURRENT_USER\\" + change.keyPath + " \"" + change.name + "\"";
+        if (!change.before.present)
+            lines.push_back("create " + where + ": " + journal::shown(change.after));
+        else if (!change.after.present)
+            lines.push_back("delete " + where + ": " + journal::shown(change.before));
+        else
+            lines.push_back("set " + where + ": " + journal::shown(change.before) + " -> " + journal::shown(change.after));
+    }
+    return lines;
+}

@@ -1,0 +1,37 @@
+// What a run changes in the registry, value by value: kept to tell whether the
+// run changed anything and, in a dry run, kept instead of written and read back,
+// so that the run goes as it would and no registry is touched.
+#pragma once
+
+#include "registry.h"
+
+#include <string>
+
+namespace journal {
+
+// A value as the 8-bit functions see it, or its absence.
+struct StoredValue {
+    bool present = false;
+    DWORD type = REG_NONE;
+    std::string data;
+    bool operator==(const StoredValue &other) const
+    {
+        return present == other.present && (!present || (type == other.type && data == other.data));
+    }
+};
+
+// The key paths below HKEY_CURRENT_USER that open handles name.
+void keyOpened(HKEY key, const std::string &path);
+std::string pathOf(HKEY key);
+void keyClosed(HKEY key);
+// In a dry run: a handle for a key that the run would create, or one it made
+// earlier; false when the key is neither.
+bool pretendKey(const std::string &path, bool create, HKEY &key);
+bool isPretended(HKEY key);
+
+// RegQueryValueExA, answered from the run's kept values first in a dry run.
+LONG query(HKEY key, const char *name, DWORD *type, BYTE *data, DWORD *size);
+// Writes after (or deletes, when it is absent), and notes the change.
+LONG change(HKEY key, const char *name, const StoredValue &after);
+
+} // namespace journal
