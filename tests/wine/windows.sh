@@ -97,13 +97,20 @@ for row in {win32,win64}' kit D:\kit\rt' {win32,win64}' relative rt\' 'win32 too
         wait_wine "$prefix"
         declare "${side}_prefix=$prefix"
     done
-    for mode in -install -uninstall; do
+    # The status and a dry run first: they tell the same and leave the registry as it was.
+    for mode in -status '-install --dry-run --detailed-exitcodes' -install -uninstall; do
         on_linux=$(outcome "$linux_prefix" "$product" "$linux" $mode -quiet)
         on_windows=$(outcome "$windows_prefix" "$product" wine "$exe" $mode -quiet)
-        [ "$on_linux" = "$on_windows" ] || fail "$name $mode: the programs differ: $(diff <(echo "$on_linux") <(echo "$on_windows"))"
+        [ "$on_linux" = "$on_windows" ] || fail "$arch $name $mode: the programs differ: $(diff <(echo "$on_linux") <(echo "$on_windows"))"
+        [ "$mode" = -status ] && registry_before=$(sed -n '/^REGEDIT4\|^Windows Registry/,$p' <<<"$on_windows")
+        [ "$mode" != -install ] || [ "$(sed -n '/^REGEDIT4\|^Windows Registry/,$p' <<<"$dry_run")" = "$registry_before" ] \
+            || fail "$arch $name: the dry run changed the registry"
+        dry_run=$on_windows
         [ "$arch$name$mode" = win32kit-install ] && installed=$on_windows
         [ "$name$mode" = typed-uninstall ] && typed=$on_windows
         echo "$arch $name $mode: $(head -n 2 <<<"$on_linux" | tr '\n' ' ')"
+        [[ "$mode" != *--dry-run* ]] || [[ "$on_windows" == *"would "* ]] || [ "$name" = tools15 ] || [ "$name" = renumber ] || [ "$name" = typed ] \
+            || fail "$arch $name: the dry run lists no change"
     done
 done
 expected=('status 0' '"NumTools"=dword:00000010' '"PathName#14"="D:\\kit\\rt\\bin\\intel\\win32\\tindview.exe"' '"ACTIVATION"=hex:00'

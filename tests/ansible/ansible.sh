@@ -1,0 +1,75 @@
+#!/bin/bash
+# The Ansible playbooks on three local users, each with a copy of the sample
+# prefix, over a local connection as root: the first hook changes 3, the second
+# none; check mode reports the change and leaves every user.reg byte for byte;
+# a German controller locale gives the same counts; the unhook restores each
+# prefix; every file keeps its owner.
+#   ansible.sh IDEWEAVE SAMPLE_PREFIX GERMAN_QM PLAYBOOKS
+set -eu
+. "$(dirname "$0")/../wine/lib.sh"
+ideweave=$1 sample=$2 german=$3 playbooks=$4
+[ "$(id -u)" -eq 0 ] || skip "runs as root only"
+command -v ansible-playbook >/dev/null || skip "Ansible is not installed"
+work=$(mktemp -d /tmp/ideweave-ansible.XXXXXX)
+chmod 755 "$work"
+users=(ideweave-ansible-a ideweave-ansible-b ideweave-ansible-c)
+cleanup() {
+    for user in "${users[@]}"; do
+        local prefix=$work/$user/.wine-vc6
+        [ ! -f "$prefix/wineserver" ] || rm -rf "/tmp/$(cat "$prefix/wineserver")"
+        ! id "$user" >/dev/null 2>&1 || userdel "$user"
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+export ANSIBLE_LOCAL_TEMP=$work/ansible-local ANSIBLE_REMOTE_TEMP=$work/ansible-remote ANSIBLE_NOCOLOR=1 \
+    ANSIBLE_CONFIG=$work/ansible.cfg ANSIBLE_RETRY_FILES_ENABLED=0 LANG=C.UTF-8 LC_ALL=C.UTF-8
+unset TMPDIR
+printf '[defaults]\n' >"$work/ansible.cfg"
+echo "localhost ansible_connection=local ansible_python_interpreter=/usr/bin/python3" >"$work/hosts"
+{
+    echo "ideweave_program: $ideweave"
+    echo "tindraldir: 'C:\\Tindral'"
+    echo "ideweave_users:"
+    for user in "${users[@]}"; do
+        useradd -M -d "$work/$user" -s /usr/sbin/nologin "$user"
+        mkdir -p "$work/$user"
+        cp -a "$sample" "$work/$user/.wine-vc6"
+        mkdir -p "$work/$user/.wine-vc6/drive_c/Tindral/lib/locale"
+        cp "$german" "$work/$user/.wine-vc6/drive_c/Tindral/lib/locale/"
+        chown -R "$user:" "$work/$user"
+        cp "$work/$user/.wine-vc6/user.reg" "$work/$user.before"
+        echo "  - {name: $user, prefix: $work/$user/.wine-vc6}"
+    done
+} >"$work/users.yml"
+
+# play PLAYBOOK [OPTION...]: the play's count of changed tasks' items, from its recap.
+play() {
+    local playbook=$1 out
+    shift
+    out=$(ansible-playbook -i "$work/hosts" "$playbooks/$playbook" -e @"$work/users.yml" "$@" 2>&1) \
+        || { echo "$out" >&2; fail "ansible-playbook $playbook $* failed"; return; }
+    grep -c '^changed: \[localhost\]' <<<"$out" || true
+}
+same_hives() { for user in "${users[@]}"; do cmp -s "$work/$user.before" "$work/$user/.wine-vc6/user.reg" || return 1; done; }
+statuses() { for user in "${users[@]}"; do
+    WINEPREFIX=$work/$user/.wine-vc6 TINDRALDIR='C:\Tindral' "$ideweave" -status >/dev/null && echo -n 0 || echo -n $?
+done; }
+
+[ "$(play hook.yml --check)" = 3 ] || fail "check mode does not report 3 changes"
+same_hives || fail "check mode changed a user.reg"
+[ "$(play hook.yml)" = 3 ] || fail "the first hook does not change 3 prefixes"
+[ "$(statuses)" = 000 ] || fail "after the hook the prefixes' statuses are $(statuses), not 000"
+[ "$(play hook.yml)" = 0 ] || fail "the second hook changes something"
+[ "$(LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 play hook.yml)" = 0 ] || fail "under a German locale the second hook changes something"
+[ "$(LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 play unhook.yml --check)" = 3 ] || fail "check mode of the unhook does not report 3 changes"
+[ "$(statuses)" = 000 ] || fail "check mode of the unhook changed a prefix"
+[ "$(play unhook.yml)" = 3 ] || fail "the unhook does not change 3 prefixes"
+[ "$(statuses)" = 333 ] || fail "after the unhook the prefixes' statuses are $(statuses), not 333"
+for user in "${users[@]}"; do
+    grep '^"Path Dirs"=' "$work/$user.before" | cmp -s - <(grep '^"Path Dirs"=' "$work/$user/.wine-vc6/user.reg") \
+        || fail "the unhook did not restore $user's search path"
+    [ -z "$(find "$work/$user" ! -user "$user")" ] || fail "files in $user's home are no longer $user's: $(find "$work/$user" ! -user "$user")"
+done
+[ "$(play unhook.yml)" = 0 ] || fail "the second unhook changes something"
+finish "the playbooks hook and unhook three users' prefixes, report changes by exit status and keep check mode dry"
