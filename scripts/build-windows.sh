@@ -7,7 +7,8 @@
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh" --windows
-qt=$("$root/scripts/qt-windows.sh")
+# IDEWEAVE_WINDOWS_QT names a static Qt for 32-bit Windows of the user's own.
+qt=${IDEWEAVE_WINDOWS_QT:-$("$root/scripts/qt-windows.sh")}
 build=${BUILD_DIR:-$root/build-windows}
 # A build made against another Qt (an older recipe's) starts afresh.
 if [ "$(cat "$build/.qt-prefix" 2>/dev/null)" != "$qt" ]; then
@@ -25,7 +26,14 @@ stage=$build/zip/ideweave-$version-win32
 rm -rf "$build/zip"
 mkdir -p "$stage"
 cp "$build/ideweave.exe" "$stage/"
-sed "s/@VERSION@/$version/" "$root/doc/windows-readme.txt" | sed 's/$/\r/' >"$stage/README.txt"
+# Texts for Windows, with its line ends: how to run it, our licence, and what the LGPL asks for Qt.
+dos() { sed 's/$/\r/' "$@"; }
+sed "s/@VERSION@/$version/" "$root/doc/windows-readme.txt" | dos >"$stage/README.txt"
+dos "$root/LICENSE" >"$stage/LICENSE.txt"
+sed "s/@QT_DEBIAN_VERSION@/$(cat "$qt/debian-version" 2>/dev/null || echo unknown)/" "$root/doc/windows-qt-notice.txt" \
+    | dos >"$stage/QT-NOTICE.txt"
+dos /usr/share/common-licenses/LGPL-3 >"$stage/LGPL-3.0.txt"
+dos /usr/share/common-licenses/GPL-3 >"$stage/GPL-3.0.txt"
 zip="$build/ideweave-$version-win32.zip"
 rm -f "$zip"
 (cd "$build/zip" && zip -q -r "$zip" "ideweave-$version-win32")

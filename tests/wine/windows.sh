@@ -32,8 +32,12 @@ grep -wE 'GetSystemTimePreciseAsFileTime|CreateFile2|WaitOnAddress|GetDpiForWind
     && fail "ideweave.exe imports functions that Windows 7 lacks"
 strings -el -n 3 "$exe" | grep -qx "$version" || fail "ideweave.exe carries no version $version"
 zip=$(dirname "$exe")/ideweave-$version-win32.zip
-[ "$(unzip -Z1 "$zip" | grep -v '/$' | sort | tr '\n' ' ')" = "ideweave-$version-win32/README.txt ideweave-$version-win32/ideweave.exe " ] \
-    || fail "the zip $zip does not hold the program and its README"
+files=(GPL-3.0.txt LGPL-3.0.txt LICENSE.txt QT-NOTICE.txt README.txt ideweave.exe)
+[ "$(unzip -Z1 "$zip" | grep -v '/$' | sort | tr '\n' ' ')" = "$(printf "ideweave-$version-win32/%s " "${files[@]}")" ] \
+    || fail "the zip $zip does not hold the program, its README and the licences: $(unzip -Z1 "$zip" | tr '\n' ' ')"
+notice=$(unzip -p "$zip" "ideweave-$version-win32/QT-NOTICE.txt")
+grep -q "qtbase-opensource-src, version 5\.15\.[0-9]" <<<"$notice" || fail "the Qt notice names no Debian source of Qt 5.15"
+unzip -p "$zip" "ideweave-$version-win32/LGPL-3.0.txt" | grep -q "GNU LESSER GENERAL PUBLIC LICENSE" || fail "the zip lacks the LGPL's text"
 export LANG=C LC_ALL=C
 
 tools='[HKEY_CURRENT_USER\Software\Microsoft\Devstudio\6.0\Tools]'
@@ -122,6 +126,15 @@ expected=('"PathName#0"="C:\\Old\\bin\\tindview.exe"' '"PathName#1"="C:\\late.ex
     '"DefaultArguments#1"=hex(7):6f,00,6e,00,65,00,00,00,74,00,77,00,6f,00,00,00,00,\'
     '"InitialDirectory#1"=hex(2):25,00,54,00,45,00,4d,00,50,00,25,00,00,00' '"MenuName#1"=hex:00,ff,10' '"GUITool#1"="1"')
 [ "$(grep -cxF -f <(printf '%s\n' "${expected[@]}") <<<"$typed")" -eq ${#expected[@]} ] || fail "after the uninstall Wine does not read: ${expected[*]}; it reads: $(grep -F '#1"' <<<"$typed")"
+
+# A product path beyond ASCII goes into the registry as winepath names it under the locale.
+prefix=$linux_prefix cafe=$linux_prefix/drive_c/Café
+mkdir -p "$cafe/lib/locale"
+windows_form=$(LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 WINEPREFIX=$prefix winepath -w "$cafe" 2>/dev/null | tr -d '\r')
+wait_wine "$prefix"
+LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 outcome "$prefix" "$cafe" "$linux" -install -quiet \
+    | grep -qxF "\"PathName#2\"=\"${windows_form//\\/\\\\}\\\\bin\\\\intel\\\\win32\\\\tindview.exe\"" \
+    || fail "the viewer's path is not $windows_form\\bin\\intel\\win32\\tindview.exe, as winepath names it"
 
 # The last row's prefix, uninstalled: its menu has room, so no box comes before the window.
 prefix=$windows_prefix
