@@ -25,6 +25,9 @@ without_stamps() { sed -E 's/^(\[.*\]) [0-9]+$/\1/; /^#time=/d' "$1"; }
 echo "== Sample prefix: $WINEPREFIX"
 echo "== Product directory (TINDRALDIR): $TINDRALDIR"
 echo
+echo "\$ ideweave -install -quiet --dry-run      # what it would change; nothing is saved"
+"$build/ideweave" -install -quiet --dry-run
+echo
 echo "\$ ideweave -install -quiet"
 status=0
 "$build/ideweave" -install -quiet || status=$?
@@ -32,6 +35,9 @@ echo "(exit status $status)"
 echo
 echo "== What -install changed in user.reg:"
 diff -u --label user.reg.before --label user.reg.after "$work/user.reg.before" "$WINEPREFIX/user.reg" || true
+echo
+echo "\$ ideweave -status"
+"$build/ideweave" -status || true
 echo
 echo "\$ ideweave -uninstall -quiet"
 status=0
