@@ -9,8 +9,13 @@ finish() { [ "$failures" -eq 0 ] && echo "$1" || exit 1; }
 need_wine() { command -v wine >/dev/null && command -v wineserver >/dev/null || skip "Wine is not installed"; }
 wait_wine() { WINEPREFIX="$1" wineserver -w; }
 
+# Each prefix goes with its wineserver and the server folder that Debian's Wine made for it.
 cleanup() {
-    for p in "${prefixes[@]}"; do WINEPREFIX="$p" wineserver -k 2>/dev/null || true; rm -rf "$p"; done
+    for p in "${prefixes[@]}"; do
+        WINEPREFIX="$p" wineserver -k 2>/dev/null || true
+        [ ! -f "$p/wineserver" ] || rm -rf "${TMPDIR:-/tmp}/$(cat "$p/wineserver")" "/tmp/$(cat "$p/wineserver")"
+        rm -rf "$p"
+    done
     kill ${xvfb:-} 2>/dev/null || true
 }
 
