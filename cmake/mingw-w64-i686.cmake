@@ -1,8 +1,12 @@
-# Cross-building for 32-bit Windows with Debian's mingw-w64. The win32 thread
-# model keeps libwinpthread out of the program; Qt has threads of its own.
+# Cross-building for 32-bit Windows with Debian's mingw-w64 (for 64-bit Windows
+# when IDEWEAVE_MINGW_PROCESSOR says x86_64). The win32 thread model keeps
+# libwinpthread out of the program; Qt has threads of its own.
+if(NOT IDEWEAVE_MINGW_PROCESSOR)
+    set(IDEWEAVE_MINGW_PROCESSOR i686)
+endif()
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
-set(triple i686-w64-mingw32)
+set(CMAKE_SYSTEM_PROCESSOR ${IDEWEAVE_MINGW_PROCESSOR})
+set(triple ${IDEWEAVE_MINGW_PROCESSOR}-w64-mingw32)
 set(CMAKE_C_COMPILER ${triple}-gcc-win32)
 set(CMAKE_CXX_COMPILER ${triple}-g++-win32)
 set(CMAKE_RC_COMPILER ${triple}-windres)

@@ -3,15 +3,14 @@
 #   setup.sh          what building the program and its package needs (Qt 6,
 #                     CMake, a compiler, Debian's build tools)
 #   setup.sh --windows  that and what building the Windows program needs:
-#                     mingw-w64 for 32-bit Windows, and the tools that build Qt from its source
+#                     mingw-w64 for 32-bit and 64-bit Windows, and the tools that build Qt from its source
 #   setup.sh --tests  all of that and what the tests need: Wine with its 32-bit
-#                     half (Debian's i386 architecture), mingw-w64 for 64-bit
-#                     Windows, clang for fuzzing and the sanitizers, Xvfb,
+#                     half (Debian's i386 architecture), clang for fuzzing and the sanitizers, Xvfb,
 #                     packaging tools and lintian, Ansible, a German locale
 set -eu
 packages=(cmake make g++ qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools dpkg-dev)
 if [ "${1:-}" = "--windows" ] || [ "${1:-}" = "--tests" ]; then
-    packages+=(g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 ninja-build perl xz-utils zip)
+    packages+=(g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 g++-mingw-w64-x86-64-win32 ninja-build perl xz-utils zip)
 fi
 if [ "${1:-}" = "--tests" ]; then
     packages+=(g++-mingw-w64-x86-64 wine wine64 wine32:i386 unzip clang libclang-rt-14-dev xvfb x11-utils xdotool

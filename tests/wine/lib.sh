@@ -7,6 +7,18 @@ failures=0 prefixes=()
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 finish() { [ "$failures" -eq 0 ] && echo "$1" || exit 1; }
 need_wine() { command -v wine >/dev/null && command -v wineserver >/dev/null || skip "Wine is not installed"; }
+# Whether this host runs 32-bit programs: test.sh finds out once and puts the
+# reason why not in IDEWEAVE_NO_32BIT (empty when it can); alone, a script finds out itself.
+[ -n "${IDEWEAVE_NO_32BIT+set}" ] || IDEWEAVE_NO_32BIT=$("$(dirname "${BASH_SOURCE[0]}")/../../scripts/runs-32bit.sh") || true
+need_32bit() { [ -z "$IDEWEAVE_NO_32BIT" ] || skip "$IDEWEAVE_NO_32BIT"; }
+# Without 32-bit programs, Wine runs through its 64-bit loader: Debian's wrapper
+# would take the 32-bit one whenever that is installed, also for Wine's own
+# programs (winepath), and so would every process Wine starts without WINELOADER.
+if [ -n "$IDEWEAVE_NO_32BIT" ] && [ -x /usr/lib/wine/wine64 ]; then
+    export WINELOADER=/usr/lib/wine/wine64
+    wine() { "$WINELOADER" "$@"; }
+    winepath() { wine winepath.exe "$@"; }
+fi
 wait_wine() { WINEPREFIX="$1" wineserver -w; }
 
 # Each prefix goes with its wineserver and the server folder that Debian's Wine made for it.
@@ -16,8 +28,10 @@ cleanup() {
         [ ! -f "$p/wineserver" ] || rm -rf "${TMPDIR:-/tmp}/$(cat "$p/wineserver")" "/tmp/$(cat "$p/wineserver")"
         rm -rf "$p"
     done
-    kill ${xvfb:-} 2>/dev/null || true
+    [ ${#displays[@]} -eq 0 ] || kill "${displays[@]}" 2>/dev/null || true
 }
+displays=()
+trap cleanup EXIT
 
 # new_prefix TEMPLATE: a copy of the template, hard-linked but for the hives,
 # which Wine and ideweave change; it goes, with its wineserver, when the script ends.
@@ -29,7 +43,6 @@ new_prefix() {
     for hive in "$dir"/*.reg; do cp --remove-destination "$1/$(basename "$hive")" "$hive"; done
     rm -f "$dir/wineserver" # each copy gets a wineserver directory of its own
     prefixes+=("$dir")
-    trap cleanup EXIT
     prefix=$dir
 }
 
@@ -43,7 +56,7 @@ check_window() {
     for tool in Xvfb xdotool xdpyinfo import; do command -v $tool >/dev/null || skip "$tool is not installed"; done
     export DISPLAY=:$((100 + RANDOM % 200))
     Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb=$!
+    displays+=($!)
     for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
     "$@" &
     program=$!

@@ -1,11 +1,13 @@
 #!/bin/bash
 # Makes a Wine prefix that the Wine tests copy, by wineboot: of the kind ARCH
-# names, win32 (Developer Studio's usual home) or win64.
+# names, win32 (Developer Studio's usual home; skipped where 32-bit programs
+# cannot run) or win64.
 #   make-template.sh TEMPLATE ARCH
 set -eu
 . "$(dirname "$0")/lib.sh"
 need_wine
 template=$1 arch=$2
+[ "$arch" = win64 ] || need_32bit
 [ -f "$template/user.reg" ] && [ -d "$template/dosdevices" ] && exit 0
 rm -rf "$template"
 mkdir -p "$template"

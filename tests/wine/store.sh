@@ -4,10 +4,12 @@
 # made by wineboot; Wine then reads the same keys from both prefixes, and the
 # store finds each of the keys the Windows program made, one for every character
 # a key name can hold, in the hive that Wine saved.
-#   store.sh CONFORMANCE CONFORMANCE_EXE TEMPLATE
+#   store.sh ARCH CONFORMANCE CONFORMANCE_EXE TEMPLATE
 set -eu
 . "$(dirname "$0")/lib.sh"
 need_wine
+[ "$1" = win64 ] || need_32bit
+shift
 [ -f "$2" ] || skip "no Windows build of the conformance program (mingw-w64 missing)"
 exports=()
 for program in "$1" "wine $2"; do

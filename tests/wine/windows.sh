@@ -1,43 +1,21 @@
 #!/bin/bash
-# The Windows program under Wine, through the real advapi32: one 32-bit file
-# that 32-bit Windows 7 can load and that needs no DLL beside it, with its
-# version and zip; on a table of starting registries, in a 32-bit and a 64-bit
-# prefix, it says, exits and leaves what the Linux program says, exits and
-# leaves, as Wine reads it; it speaks German under a German locale and shows
-# its window.
-#   windows.sh IDEWEAVE_EXE IDEWEAVE TEMPLATE_WIN32 TEMPLATE_WIN64 GERMAN_QM SCREENSHOT VERSION
+# The Windows program under Wine, through the real advapi32, in a prefix of the
+# kind ARCH names: on a table of starting registries it says, exits and leaves
+# what the Linux program says, exits and leaves, as Wine reads it; it speaks
+# German under a German locale and shows its window. The program is the 32-bit
+# one that ships; where this host cannot run 32-bit programs, the same sources
+# built for 64-bit Windows stand in for it in a 64-bit prefix.
+#   windows.sh ARCH IDEWEAVE_EXE IDEWEAVE_EXE64 IDEWEAVE TEMPLATE GERMAN_QM SCREENSHOT
 set -eu
 . "$(dirname "$0")/lib.sh"
 need_wine
-exe=$1 linux=$2 template32=$3 template64=$4 german=$5 screenshot=$6 version=$7
+arch=$1 exe=$2 exe64=$3 linux=$4 template=$5 german=$6 screenshot=$7
+if [ -n "$IDEWEAVE_NO_32BIT" ]; then
+    [ "$arch" = win64 ] || need_32bit
+    exe=$exe64
+    [ -f "$exe" ] || skip "no $exe, which stands in for the 32-bit program here ($IDEWEAVE_NO_32BIT); scripts/build-windows.sh x86_64 builds it"
+fi
 [ -f "$exe" ] || skip "no $exe: Qt for Windows could not be built from Debian's source (scripts/build-windows.sh says why)"
-headers=$(i686-w64-mingw32-objdump -p "$exe")
-file "$exe" | grep -q 'PE32 executable (GUI) Intel 80386' || fail "ideweave.exe is no 32-bit GUI program: $(file -b "$exe")"
-subsystem=$(sed -n 's/^MajorSubsystemVersion\s*//p' <<<"$headers").$(sed -n 's/^MinorSubsystemVersion\s*//p' <<<"$headers")
-[ "${subsystem%.*}" -lt 6 ] || [ "$subsystem" = 6.0 ] || [ "$subsystem" = 6.1 ] || fail "subsystem version $subsystem is above Windows 7's 6.1"
-# The DLLs that 32-bit Windows 7 ships and the program may import, each for a part of it.
-windows7_dlls=(
-    kernel32 user32 gdi32 advapi32 # the system, windows, drawing, the registry
-    shell32 ole32 oleaut32         # the shell and COM, which Qt's Windows platform uses
-    imm32 uxtheme dwmapi           # input methods, visual styles, the desktop compositor
-    version winmm ws2_32 netapi32 userenv wtsapi32 # Qt Core's file versions, timers, host names, users, sessions
-    msvcrt                         # mingw-w64's C runtime
-)
-while read -r dll; do
-    name=$(tr 'A-Z' 'a-z' <<<"${dll%.*}")
-    [[ " ${windows7_dlls[*]} " == *" $name "* ]] || fail "ideweave.exe imports $dll, which 32-bit Windows 7 does not have or the program must not need"
-done < <(sed -n 's/^\s*DLL Name: //p' <<<"$headers")
-# Functions that came after Windows 7 and creep in through newer libraries.
-grep -wE 'GetSystemTimePreciseAsFileTime|CreateFile2|WaitOnAddress|GetDpiForWindow|GetDpiForMonitor|SetThreadDescription|CreateDXGIFactory2|RoInitialize|PrefetchVirtualMemory' <<<"$headers" \
-    && fail "ideweave.exe imports functions that Windows 7 lacks"
-strings -el -n 3 "$exe" | grep -qx "$version" || fail "ideweave.exe carries no version $version"
-zip=$(dirname "$exe")/ideweave-$version-win32.zip
-files=(GPL-3.0.txt LGPL-3.0.txt LICENSE.txt QT-NOTICE.txt README.txt ideweave.exe)
-[ "$(unzip -Z1 "$zip" | grep -v '/$' | sort | tr '\n' ' ')" = "$(printf "ideweave-$version-win32/%s " "${files[@]}")" ] \
-    || fail "the zip $zip does not hold the program, its README and the licences: $(unzip -Z1 "$zip" | tr '\n' ' ')"
-notice=$(unzip -p "$zip" "ideweave-$version-win32/QT-NOTICE.txt")
-grep -q "qtbase-opensource-src, version 5\.15\.[0-9]" <<<"$notice" || fail "the Qt notice names no Debian source of Qt 5.15"
-unzip -p "$zip" "ideweave-$version-win32/LGPL-3.0.txt" | grep -q "GNU LESSER GENERAL PUBLIC LICENSE" || fail "the zip lacks the LGPL's text"
 export LANG=C LC_ALL=C
 
 tools='[HKEY_CURRENT_USER\Software\Microsoft\Devstudio\6.0\Tools]'
@@ -85,11 +63,8 @@ outcome() { # PREFIX PRODUCT COMMAND...
     wait_wine "$prefix"
 }
 
-for row in {win32,win64}' kit D:\kit\rt' {win32,win64}' relative rt\' 'win32 tools15 C:\Tindral' {win64,win32}' renumber C:\Tindral' 'win32 typed C:\Tindral'; do
-    arch=${row%% *} row=${row#* }
+for row in 'kit D:\kit\rt' 'relative rt\' 'tools15 C:\Tindral' 'renumber C:\Tindral' 'typed C:\Tindral'; do
     name=${row%% *} product=${row#* }
-    template=$template32
-    [ "$arch" = win32 ] || template=$template64
     for side in linux windows; do
         new_prefix "$template"
         mkdir -p "$prefix/drive_d" "$prefix/drive_d/kit/rt/lib/locale" "$prefix/drive_c/rt/lib/locale" "$prefix/drive_c/rt\\/lib/locale" \
@@ -110,7 +85,7 @@ for row in {win32,win64}' kit D:\kit\rt' {win32,win64}' relative rt\' 'win32 too
         [ "$mode" != -install ] || [ "$(sed -n '/^REGEDIT4\|^Windows Registry/,$p' <<<"$dry_run")" = "$registry_before" ] \
             || fail "$arch $name: the dry run changed the registry"
         dry_run=$on_windows
-        [ "$arch$name$mode" = win32kit-install ] && installed=$on_windows
+        [ "$name$mode" = kit-install ] && installed=$on_windows
         [ "$name$mode" = typed-uninstall ] && typed=$on_windows
         echo "$arch $name $mode: $(head -n 2 <<<"$on_linux" | tr '\n' ' ')"
         [[ "$mode" != *--dry-run* ]] || [[ "$on_windows" == *"would "* ]] || [ "$name" = tools15 ] || [ "$name" = renumber ] || [ "$name" = typed ] \
