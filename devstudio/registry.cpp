@@ -115,6 +115,11 @@ LONG readValue(HKEY key, const char *valueName, DWORD &type, std::string &data)
 
 LONG writeValue(HKEY key, const char *valueName, DWORD type, const std::string &data)
 {
+    // Windows stores a string whose size leaves out its terminator with one when a
+    // NUL follows the data, as one follows a std::string's: the journal notes what is stored.
+    const bool string = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+    if (string && !data.empty() && data.back() != '\0')
+        return journal::change(key, valueName, {true, type, data + '\0'});
     return journal::change(key, valueName, {true, type, data});
 }
 

@@ -174,8 +174,8 @@ size_t plainRunEnd(std::string_view text, size_t pos, char terminator)
 
 // Reads escaped text from line[pos] up to the unescaped terminator, which it
 // consumes; without out the text is only checked. An escaped NUL is accepted
-// only where allowNul says so: Wine reads a name, a key path or a plain string
-// holding one as something else than it says.
+// only where allowNul says so: in string data it is data, but Wine reads a name
+// or a key path holding one as something else than it says.
 bool readEscaped(std::string_view line, size_t &pos, char terminator, std::u16string *out, std::string &problem,
                  bool allowNul = false)
 {
@@ -246,15 +246,30 @@ bool readEscaped(std::string_view line, size_t &pos, char terminator, std::u16st
 
 bool restIsBlank(std::string_view line, size_t pos) { return isBlank(line.substr(pos)); }
 
+} // namespace
+
+bool normalizeKeyPath(std::u16string &path)
+{
+    if (!path.empty() && path.front() == u'\\')
+        return false;
+    size_t kept = 0;
+    for (size_t i = 0; i < path.size(); ++i)
+        if (path[i] != u'\\' || (i + 1 < path.size() && path[i + 1] != u'\\'))
+            path[kept++] = path[i];
+    path.resize(kept);
+    return true;
+}
+
+namespace {
+
 bool readHeader(std::string_view line, std::u16string &path, std::string &problem)
 {
     size_t pos = 1;
     if (!readEscaped(line, pos, ']', &path, problem))
         return false;
     // An empty path is the root key, where Wine keeps values set on HKEY_CURRENT_USER itself.
-    if (!path.empty() &&
-        (path.front() == u'\\' || path.back() == u'\\' || path.find(u"\\\\") != std::u16string::npos))
-        return problem = "key path has an empty component", false;
+    if (!normalizeKeyPath(path))
+        return problem = "key path begins with a backslash", false;
     while (pos < line.size() && line[pos] == ' ')
         ++pos;
     while (pos < line.size() && line[pos] >= '0' && line[pos] <= '9')
@@ -333,7 +348,7 @@ bool readData(std::string_view data, RegValue &value, std::u16string &text, bool
         if (pos >= data.size() || data[pos] != '"')
             return problem = "expected a quoted string", false;
         ++pos;
-        if (!readEscaped(data, pos, '"', keep ? &text : nullptr, problem, type == regMultiSz))
+        if (!readEscaped(data, pos, '"', keep ? &text : nullptr, problem, true))
             return false;
         if (!restIsBlank(data, pos))
             return problem = "unexpected text after the string", false;
@@ -569,7 +584,7 @@ bool SectionParser::parse(std::string_view span, size_t firstLine, std::u16strin
         }
         if (!readValue(lines, line, out != nullptr, error))
             return false;
-        if (out)
+        if (out && m_value.name.size() <= maxValueNameLength)
             keepLastOfName(out->values, m_value);
     }
     return true;

@@ -44,6 +44,12 @@ struct FormatError {
 };
 
 inline constexpr std::string_view hiveSignature = "WINE REGISTRY Version 2";
+// The longest value name the registry takes; Wine drops longer ones from a file it loads.
+inline constexpr size_t maxValueNameLength = 16383;
+
+// A key path as the registry reads it: a run of backslashes separates as one,
+// and trailing ones end nothing. False for a path that begins with one.
+bool normalizeKeyPath(std::u16string &path);
 
 // Checks the structure of the whole file (every line's kind, every key header,
 // every continued line) and hands each key section to visit, which may refuse

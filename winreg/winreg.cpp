@@ -182,12 +182,16 @@ void unload()
     s.state = Store::State::Unloaded;
 }
 
-bool isPredefined(HKEY key) { return reinterpret_cast<uintptr_t>(key) >= 0x80000000u && reinterpret_cast<uintptr_t>(key) <= 0x80000006u; }
+// Predefined keys go by their low 32 bits, as Wine takes them: a 64-bit caller
+// may pass HKEY_CURRENT_USER sign-extended, or with other upper bits.
+uint32_t lowBits(HKEY key) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(key)); }
+bool isPredefined(HKEY key) { return lowBits(key) >= 0x80000000u && lowBits(key) <= 0x80000006u; }
+bool isCurrentUser(HKEY key) { return lowBits(key) == lowBits(HKEY_CURRENT_USER); }
 
 // The key path a handle stands for; false for a null, closed or unserved handle.
 bool keyPathOf(HKEY key, std::u16string &path, LONG &status)
 {
-    if (key == HKEY_CURRENT_USER) {
+    if (isCurrentUser(key)) {
         path.clear();
         return true;
     }
@@ -203,14 +207,12 @@ bool keyPathOf(HKEY key, std::u16string &path, LONG &status)
 bool joinPath(std::u16string &path, const char *subKey, LONG &status)
 {
     std::u16string sub = utf8ToUtf16(subKey ? subKey : "");
-    if (!sub.empty() && sub.back() == u'\\')
-        sub.pop_back();
-    if (sub.empty())
-        return true;
-    if (sub.front() == u'\\' || sub.find(u"\\\\") != std::u16string::npos) {
+    if (!normalizeKeyPath(sub)) {
         status = ERROR_BAD_PATHNAME;
         return false;
     }
+    if (sub.empty())
+        return true;
     path = path.empty() ? sub : path + u'\\' + sub;
     return true;
 }
@@ -225,10 +227,13 @@ HKEY newHandle(const std::u16string &path)
 }
 
 // The common start of the key functions: the path of key's sub-key in a loaded hive.
+// A null handle leaves the result as it was, as Wine leaves it.
 LONG subKeyPath(HKEY key, LPCSTR subKey, PHKEY result, std::u16string &path)
 {
     if (!result)
         return ERROR_INVALID_PARAMETER;
+    if (!key)
+        return ERROR_INVALID_HANDLE;
     *result = nullptr;
     LONG status = ERROR_SUCCESS;
     if (!keyPathOf(key, path, status) || !joinPath(path, subKey, status))
@@ -343,6 +348,11 @@ LONG saveHive()
 
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM, PHKEY result)
 {
+    // No sub-key of a predefined key: the key itself, as Windows and Wine answer.
+    if (result && isCurrentUser(key) && (!subKey || !*subKey)) {
+        *result = key;
+        return ERROR_SUCCESS;
+    }
     std::u16string path;
     LONG status = subKeyPath(key, subKey, result, path);
     if (status != ERROR_SUCCESS)
@@ -368,6 +378,8 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM, LPSEC
     return ERROR_SUCCESS;
 }
 
+// Type and size are written last, and the buffer's size is read first, so that
+// one variable may serve as both, as it may with Wine.
 LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD dataSize)
 {
     if (data && !dataSize)
@@ -376,27 +388,34 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, LPBYTE 
     const LONG status = valueKey(key, path);
     if (status != ERROR_SUCCESS)
         return status;
+    const DWORD room = data ? *dataSize : 0;
     const RegValue *value = store().hive.findValue(path, utf8ToUtf16(valueName ? valueName : ""));
-    if (!value)
-        return store().hive.failure() ? unreadableKey(store()) : ERROR_FILE_NOT_FOUND;
-    if (type)
-        *type = value->type;
+    if (!value) {
+        if (store().hive.failure())
+            return unreadableKey(store());
+        // Wine reports no type and, when no data were asked for, no size.
+        if (type)
+            *type = REG_NONE;
+        if (dataSize && !data)
+            *dataSize = 0;
+        return ERROR_FILE_NOT_FOUND;
+    }
     const std::string bytes = callerBytes(*value);
     const DWORD needed = static_cast<DWORD>(bytes.size());
-    if (!dataSize)
-        return ERROR_SUCCESS;
-    if (data && *dataSize < needed) {
-        *dataSize = needed;
-        return ERROR_MORE_DATA;
-    }
-    if (data) {
+    LONG result = ERROR_SUCCESS;
+    if (data && room < needed) {
+        result = ERROR_MORE_DATA;
+    } else if (data) {
         std::memcpy(data, bytes.data(), bytes.size());
         // An unterminated string gets a terminator where the buffer has room, as Wine does.
-        if (isStringType(value->type) && needed < *dataSize && (needed == 0 || bytes.back() != '\0'))
+        if (isStringType(value->type) && needed < room && (needed == 0 || bytes.back() != '\0'))
             data[needed] = 0;
     }
-    *dataSize = needed;
-    return ERROR_SUCCESS;
+    if (type)
+        *type = value->type;
+    if (dataSize)
+        *dataSize = needed;
+    return result;
 }
 
 LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE *data, DWORD dataSize)
@@ -409,6 +428,12 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE *d
         return status;
     RegValue value;
     value.name = utf8ToUtf16(valueName ? valueName : "");
+    if (value.name.size() > maxValueNameLength)
+        return ERROR_INVALID_PARAMETER;
+    // A string whose size leaves out its terminator, with a NUL after it, is
+    // stored with the NUL: Windows and Wine read the byte after the data for it.
+    if (isStringType(type) && dataSize && data[dataSize - 1] && !data[dataSize])
+        ++dataSize;
     value.type = type;
     const std::string_view bytes(reinterpret_cast<const char *>(data), data ? dataSize : 0);
     value.data = isStringType(type) ? utf16leBytes(utf8ToUtf16(bytes)) : std::string(bytes);

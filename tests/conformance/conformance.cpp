@@ -152,15 +152,98 @@ void caseKeys()
     }
 }
 
+// Where the store answers as Wine's advapi32 does. Wine is the judge: rows where
+// it parts from Windows' documentation say so.
+void keyPathsAndHandles(HKEY key)
+{
+    HKEY sub = nullptr, same = nullptr;
+    // Trailing backslashes end nothing, and a run of them separates as one.
+    CHECK(RegCreateKeyExA(key, "Sub\\\\", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr) == ERROR_SUCCESS);
+    CHECK(regSetString(sub, "In", "sub") == ERROR_SUCCESS && regClose(sub) == ERROR_SUCCESS);
+    CHECK(RegOpenKeyExA(key, "Sub\\\\", 0, KEY_ALL_ACCESS, &sub) == ERROR_SUCCESS && read(sub, "In") == std::string("1:sub\0Z", 7));
+    CHECK(regClose(sub) == ERROR_SUCCESS);
+    CHECK(RegCreateKeyExA(key, "Two\\\\Parts", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr) == ERROR_SUCCESS);
+    CHECK(regClose(sub) == ERROR_SUCCESS && regOpen(key, "Two\\Parts", &sub) == ERROR_SUCCESS && regClose(sub) == ERROR_SUCCESS);
+    CHECK(RegCreateKeyExA(key, "\\Lead", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr) == ERROR_BAD_PATHNAME);
+    // No sub-key of HKEY_CURRENT_USER is the key itself; a null key leaves the result as it was.
+    sub = reinterpret_cast<HKEY>(4);
+    CHECK(RegOpenKeyExA(HKEY_CURRENT_USER, nullptr, 0, KEY_ALL_ACCESS, &sub) == ERROR_SUCCESS && sub == HKEY_CURRENT_USER);
+    CHECK(RegOpenKeyExA(HKEY_CURRENT_USER, "", 0, KEY_ALL_ACCESS, &same) == ERROR_SUCCESS && same == HKEY_CURRENT_USER);
+    sub = reinterpret_cast<HKEY>(4);
+    CHECK(RegOpenKeyExA(nullptr, "Software", 0, KEY_ALL_ACCESS, &sub) == ERROR_INVALID_HANDLE && sub == reinterpret_cast<HKEY>(4));
+    CHECK(RegCreateKeyExA(nullptr, "Software", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr) == ERROR_INVALID_HANDLE &&
+          sub == reinterpret_cast<HKEY>(4));
+    // A 64-bit program may pass HKEY_CURRENT_USER sign-extended, or with other upper bits.
+    const uintptr_t currentUser = reinterpret_cast<uintptr_t>(HKEY_CURRENT_USER);
+    const HKEY signExtended = reinterpret_cast<HKEY>(uintptr_t(intptr_t(int32_t(uint32_t(currentUser)))));
+    const HKEY upperBits = reinterpret_cast<HKEY>(currentUser | uintptr_t(0x1234567800000000ull));
+    for (HKEY root : {signExtended, upperBits}) {
+        CHECK(RegOpenKeyExA(root, base, 0, KEY_ALL_ACCESS, &sub) == ERROR_SUCCESS && regClose(sub) == ERROR_SUCCESS);
+        CHECK(RegCloseKey(root) == ERROR_SUCCESS);
+    }
+}
+
+void valuesAsWineAnswers(HKEY key)
+{
+    // A string whose size leaves out the final NUL that follows it is stored with the NUL.
+    const char fifteen[] = "fifteen bytes!!";
+    CHECK(RegSetValueExA(key, "Uncounted", 0, REG_SZ, reinterpret_cast<const BYTE *>(fifteen), 15) == ERROR_SUCCESS);
+    char small[10];
+    DWORD size = sizeof small, type = 77;
+    CHECK(RegQueryValueExA(key, "Uncounted", nullptr, &type, reinterpret_cast<BYTE *>(small), &size) == ERROR_MORE_DATA &&
+          size == 16 && type == REG_SZ);
+    CHECK(RegSetValueExA(key, "UncountedExpand", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE *>(fifteen), 15) == ERROR_SUCCESS);
+    CHECK(read(key, "UncountedExpand") == "2:" + std::string(fifteen, 16) + "Z");
+    // A missing value: no type, and no size when no data were asked for (the buffer's size stays).
+    size = 77, type = 77;
+    CHECK(RegQueryValueExA(key, "Missing", nullptr, &type, nullptr, &size) == ERROR_FILE_NOT_FOUND && type == 0 && size == 0);
+    size = sizeof small;
+    CHECK(RegQueryValueExA(key, "Missing", nullptr, &type, reinterpret_cast<BYTE *>(small), &size) == ERROR_FILE_NOT_FOUND &&
+          size == sizeof small);
+    // One variable for the type and the size: its size is read before the type is written.
+    DWORD typeAndSize = 32;
+    char big[32];
+    CHECK(RegQueryValueExA(key, "Uncounted", nullptr, &typeAndSize, reinterpret_cast<BYTE *>(big), &typeAndSize) == ERROR_SUCCESS &&
+          typeAndSize == 16);
+    // NULs inside a string are data.
+    const char nuls[] = "This\0Breaks\0\0A\0\0\0Lot\0\0\0";
+    CHECK(RegSetValueExA(key, "Nuls", 0, REG_SZ, reinterpret_cast<const BYTE *>(nuls), sizeof nuls) == ERROR_SUCCESS);
+    CHECK(read(key, "Nuls") == "1:" + std::string(nuls, sizeof nuls) + "Z");
+    CHECK(RegSetValueExA(key, "ExpandNuls", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE *>(nuls), sizeof nuls) == ERROR_SUCCESS);
+    // A value name may hold 16,383 characters, and no more.
+    const std::string longest(16383, 'n');
+    CHECK(regSetString(key, longest.c_str(), "x") == ERROR_SUCCESS && read(key, longest.c_str()) == std::string("1:x\0Z", 5));
+    CHECK(regDeleteValue(key, longest.c_str()) == ERROR_SUCCESS);
+    CHECK(regSetString(key, (longest + "n").c_str(), "x") == ERROR_INVALID_PARAMETER);
+    CHECK(RegQueryValueExA(key, (longest + "n").c_str(), nullptr, nullptr, nullptr, &size) == ERROR_FILE_NOT_FOUND);
+}
+
+// Every value of the base key, as read() shows it, before the registry is flushed and after.
+const char *const valueNames[] = {"Text", "Empty", "MenuName#0 (x86)", "Controls", "Unterminated", "NumTools", "Long", "ACTIVATION",
+                                  "Short", "Expand", "Multi", "Bytes", "Uncounted", "UncountedExpand", "Nuls", "ExpandNuls", nullptr};
+std::string everyValue(HKEY key)
+{
+    std::string all = read(key, eAcuteEuro) + "|" + read(key, smallLetters);
+    for (const char *name : valueNames)
+        all += "|" + read(key, name);
+    return all;
+}
+
 void handlesAndPersistence()
 {
     HKEY key = nullptr;
     CHECK(regOpen(HKEY_CURRENT_USER, base, &key) == ERROR_SUCCESS && regClose(key) == ERROR_SUCCESS);
     CHECK(regClose(key) == ERROR_INVALID_HANDLE && regSetString(key, "x", "y") == ERROR_INVALID_HANDLE);
     CHECK(regSetString(nullptr, "x", "y") == ERROR_INVALID_HANDLE);
-    // What was written is there after the registry was flushed.
+    // Every value form comes back as it was after the registry was flushed, and so does the key named with backslashes.
+    CHECK(regOpen(HKEY_CURRENT_USER, base, &key) == ERROR_SUCCESS && regSetString(key, nullptr, "default") == ERROR_SUCCESS);
+    const std::string before = everyValue(key);
+    CHECK(regClose(key) == ERROR_SUCCESS);
     CHECK(RegFlushKey(HKEY_CURRENT_USER) == ERROR_SUCCESS && regOpen(HKEY_CURRENT_USER, base, &key) == ERROR_SUCCESS);
-    CHECK(read(key, "Text") == std::string("1:hello\0Z", 9) && regClose(key) == ERROR_SUCCESS);
+    CHECK(read(key, "Text") == std::string("1:hello\0Z", 9) && everyValue(key) == before);
+    HKEY sub = nullptr;
+    CHECK(regOpen(key, "Sub", &sub) == ERROR_SUCCESS && read(sub, "In") == std::string("1:sub\0Z", 7) && regClose(sub) == ERROR_SUCCESS);
+    CHECK(regClose(key) == ERROR_SUCCESS);
 }
 
 } // namespace
@@ -175,6 +258,8 @@ int main(int argc, char **argv)
         strings(key);
         numbersAndBytes(key);
         deletions(key);
+        keyPathsAndHandles(key);
+        valuesAsWineAnswers(key);
         CHECK(regClose(key) == ERROR_SUCCESS);
         handlesAndPersistence();
     }

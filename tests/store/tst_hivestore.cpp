@@ -58,6 +58,8 @@ class HiveStoreTest : public QObject {
 private slots:
     void valueForms_data();
     void valueForms();
+    void keyPathsAsWineReadsThem_data();
+    void keyPathsAsWineReadsThem();
     void refusals_data();
     void refusals();
     void untouchedKeysKeptWhole_data();
@@ -96,6 +98,12 @@ void HiveStoreTest::valueForms_data()
     form("an escaped name", R"("a\"b\\c"=dword:00000001)", QByteArray("\1\0\0\0", 4), REG_DWORD, "a\"b\\c");
     form("a name twice: the last counts", "\"V\"=\"old\"\n\"v\"=\"new\"", QByteArray("new", 4));
     form("a CRLF line", "\"V\"=\"w\"\r", QByteArray("w", 2));
+    // NULs inside a string are data, as Wine writes and reads them.
+    form("NULs inside a string", R"("V"="This\0Breaks\0\0A\0")", QByteArray("This\0Breaks\0\0A\0", 16));
+    form("NULs inside an expandable string", R"("V"=str(2):"%A%\0\0")", QByteArray("%A%\0\0", 6), REG_EXPAND_SZ);
+    // Wine drops a value whose name is longer than the registry takes.
+    QTest::newRow("a name too long") << "\"" + QByteArray(16384, 'n') + "\"=\"x\"" << QByteArray(16384, 'n') << QString("error 2");
+    form("the longest name", "\"" + QByteArray(16383, 'n') + "\"=\"x\"", QByteArray("x", 2), REG_SZ, QByteArray(16383, 'n'));
 }
 
 void HiveStoreTest::valueForms()
@@ -105,6 +113,28 @@ void HiveStoreTest::valueForms()
     QFETCH(QString, value);
     HiveFixture hive(hiveHeader + section("Software\\T", line + "\n"));
     QCOMPARE(query("Software\\T", name.isNull() ? nullptr : name.constData()), value);
+}
+
+void HiveStoreTest::keyPathsAsWineReadsThem_data()
+{
+    QTest::addColumn<QByteArray>("header"); // the key path as the file writes it
+    QTest::newRow("a trailing backslash") << QByteArray("Software\\T\\");
+    QTest::newRow("two trailing backslashes") << QByteArray("Software\\T\\\\");
+    QTest::newRow("two backslashes between names") << QByteArray("Software\\\\T");
+}
+
+// Backslashes in a run separate as one, and trailing ones end nothing; a key
+// written again gets its path in one plain form.
+void HiveStoreTest::keyPathsAsWineReadsThem()
+{
+    QFETCH(QByteArray, header);
+    HiveFixture hive(hiveHeader + section(header, "\"V\"=\"x\"\n"));
+    QCOMPARE(query("Software\\T", "V"), stored(REG_SZ, QByteArray("x", 2)));
+    QCOMPARE(setString(header, "W", "y"), ERROR_SUCCESS);
+    QCOMPARE(RegFlushKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
+    QVERIFY2(hive.text().contains("\n[Software\\\\T] ") && !hive.text().contains("[" + header.replace("\\", "\\\\") + "]"),
+             hive.text().constData());
+    QCOMPARE(query("software\\t", "W"), stored(REG_SZ, QByteArray("y", 2)));
 }
 
 void HiveStoreTest::refusals_data()
@@ -120,7 +150,7 @@ void HiveStoreTest::refusals_data()
     refused("another first line", "REGEDIT4\n", true, "line 1: the first line is not \"WINE REGISTRY Version 2\"");
     refused("text before the keys", hiveHeader + "hello\n", true, "line 5: unexpected text before the first key");
     refused("an unclosed key", hiveHeader + "\n[Software\\\\T 1\n", true, "line 6: missing closing");
-    refused("an empty key component", hiveHeader + "\n[Software\\\\\\\\T] 1\n", true, "line 6: key path has an empty component");
+    refused("a key path beginning with a backslash", hiveHeader + "\n[\\\\Software] 1\n", true, "line 6: key path begins with a backslash");
     refused("not a value", inS("V=1\n"), true, "line 8: not a value line");
     refused("a continuation past the end", inS("\"V\"=hex:00,01,\\\n"), true, "line 8: ");
     refused("a key header inside hex data", inS("\"V\"=hex:00,\\\n[T] 1\n"), true, "line 8: bad hex data");
@@ -137,7 +167,7 @@ void HiveStoreTest::refusals_data()
     refused("an unknown type", inS("\"V\"=qword:1\n"), false, "line 8: unknown value type");
     refused("invalid UTF-8", inS("\"V\"=\"\xe9\"\n"), false, "line 8: ");
     refused("str(4), which Wine does not read as text", inS("\"V\"=str(4):\"x\"\n"), false, "line 8: str(4) is not a text type");
-    refused("NUL in a string", inS("\"V\"=\"a\\0b\"\n"), false, "line 8: ");
+    refused("NUL in a name", inS("\"a\\0b\"=\"x\"\n"), false, "line 8: a NUL inside quoted text");
 }
 
 void HiveStoreTest::refusals()
