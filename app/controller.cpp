@@ -53,14 +53,14 @@ bool installedMarkerPresent()
 namespace {
 
 // Saves the run's changes; a failure is shown, and the run must not claim success.
-bool saveRegistry()
+SaveResult saveRegistry()
 {
-    if (registrySave())
-        return true;
-    showWarning(QStringLiteral("Error"), QStringLiteral("Cannot save the registry '%1': %2")
-                                             .arg(QString::fromStdString(registryLocation()),
-                                                  QString::fromStdString(registryProblem())));
-    return false;
+    const SaveResult result = registrySave();
+    if (result != SaveResult::Saved)
+        showWarning(QStringLiteral("Error"), QStringLiteral("Cannot save the registry '%1': %2")
+                                                 .arg(QString::fromStdString(registryLocation()),
+                                                      QString::fromStdString(registryProblem())));
+    return result;
 }
 
 } // namespace
@@ -117,10 +117,12 @@ RunOutcome PluginInstall::runMode(Mode mode, bool dryRun)
     // The usage text changes nothing, and needs no usable registry.
     if (mode == ModeNone)
         registryRelease();
-    const bool saved = mode == ModeNone || saveRegistry();
+    const SaveResult save = mode == ModeNone ? SaveResult::Saved : saveRegistry();
+    const bool saved = save == SaveResult::Saved;
     // The registry is free again: the problems met on the way can wait for the user.
     showDeferredBoxes();
     if (saved)
         setText(application->translate("ideweave Message", outcome));
-    return {mode != ModeNone, saved, problemsReported() > problemsBefore, saved && registryChanged()};
+    // A file that was replaced counts as a change, even when Wine may undo it.
+    return {mode != ModeNone, saved, problemsReported() > problemsBefore, save != SaveResult::NotWritten && registryChanged()};
 }

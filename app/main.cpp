@@ -67,7 +67,7 @@ int exitStatus(const RunOutcome &outcome, bool detailed)
         if (!outcome.understood)
             return DetailedUsage;
         if (!outcome.saved)
-            return DetailedProblem;
+            return DetailedProblem | (outcome.changed ? DetailedChanged : 0);
         return (outcome.changed ? DetailedChanged : DetailedUnchanged) | (outcome.problemShown ? DetailedProblem : 0);
     }
     if (!outcome.saved)

@@ -12,7 +12,7 @@ class QApplication;
 // What a run did: whether the command line asked for anything, whether the
 // registry's changes were saved, whether a problem was shown on the way, and
 // whether the run left the registry other than it found it (in a dry run:
-// would have).
+// would have; a new file put in place counts even when its save reported a problem).
 struct RunOutcome {
     bool understood;
     bool saved;

@@ -148,7 +148,7 @@ LONG writeNumber(HKEY key, const char *valueName, int32_t number)
 bool registryUsable() { return true; }
 std::string registryLocation() { return "HKEY_CURRENT_USER"; }
 std::string registryProblem() { return std::string(); }
-bool registrySave() { return RegFlushKey(HKEY_CURRENT_USER) == ERROR_SUCCESS; }
+SaveResult registrySave() { return RegFlushKey(HKEY_CURRENT_USER) == ERROR_SUCCESS ? SaveResult::Saved : SaveResult::NotWritten; }
 void registryRelease() {}
 
 bool registryFormOfPath(const std::string &localPath, std::string &registryPath, std::string &)
@@ -219,7 +219,12 @@ bool registryUsable()
 }
 std::string registryLocation() { return winregHivePath(); }
 std::string registryProblem() { return winregProblem(); }
-bool registrySave() { return RegFlushKey(HKEY_CURRENT_USER) == ERROR_SUCCESS; }
+SaveResult registrySave()
+{
+    if (RegFlushKey(HKEY_CURRENT_USER) == ERROR_SUCCESS)
+        return SaveResult::Saved;
+    return winregReplaced() ? SaveResult::WrittenAtRisk : SaveResult::NotWritten;
+}
 void registryRelease() { winregRelease(); }
 
 namespace {

@@ -69,7 +69,10 @@ bool registryChanged();
 // "set|create|delete HKEY_CURRENT_USER\<key> "<name>": <data> [-> <data>]".
 std::vector<std::string> registryChangeLines();
 
+// How a save ended: saved; nothing written; or the new registry written, with a
+// problem that may undo it (under Wine: a Wine that started meanwhile).
+enum class SaveResult { Saved, NotWritten, WrittenAtRisk };
 // Makes the run's changes permanent and ends its hold on the registry.
-bool registrySave();
+SaveResult registrySave();
 // Ends the run's hold on the registry without saving anything.
 void registryRelease();

@@ -131,11 +131,53 @@ bool currentStamp(const std::string &path, FileStamp &stamp, std::string &proble
     return true;
 }
 
+namespace {
+
+std::string nameOfUser(uid_t uid)
+{
+    const passwd *user = ::getpwuid(uid);
+    return user ? user->pw_name : "user " + std::to_string(uid);
+}
+
+// A link on the way to the prefix that neither root nor the prefix's owner made
+// would let its maker point root's run at another user's prefix: refused, as
+// the kernel refuses such links in shared folders.
+bool reachedThroughForeignLink(const std::string &prefix, uid_t owner, std::string &problem)
+{
+    for (size_t end = prefix.find('/', 1); ; end = prefix.find('/', end + 1)) {
+        const std::string part = prefix.substr(0, end);
+        struct stat link;
+        if (::lstat(part.c_str(), &link) == 0 && S_ISLNK(link.st_mode) && link.st_uid != 0 && link.st_uid != owner) {
+            problem = "the Wine prefix " + prefix + " is reached through the link " + part + " of " +
+                      nameOfUser(link.st_uid) + ", but belongs to " + nameOfUser(owner) + ": name the prefix itself";
+            return true;
+        }
+        if (end == std::string::npos)
+            return false;
+    }
+}
+
+// The temporary folder of the owner's own sessions, where their Wine keeps its
+// server folders: libpam-tmpdir's /tmp/user/<uid> where it exists, else /tmp.
+void useOwnersTemporaryFolder(uid_t owner)
+{
+    const std::string own = "/tmp/user/" + std::to_string(owner);
+    struct stat info;
+    if (::lstat(own.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == owner)
+        ::setenv("TMPDIR", own.c_str(), 1);
+    else
+        ::unsetenv("TMPDIR");
+}
+
+} // namespace
+
 bool runAsPrefixOwner(const std::string &prefix, std::string &problem)
 {
     struct stat info;
     if (::geteuid() != 0 || ::stat(prefix.c_str(), &info) != 0 || info.st_uid == 0)
         return true;
+    if (reachedThroughForeignLink(prefix, info.st_uid, problem))
+        return false;
     const passwd *owner = ::getpwuid(info.st_uid);
     const gid_t group = owner ? owner->pw_gid : info.st_gid;
     const bool groupsSet = owner ? ::initgroups(owner->pw_name, group) == 0 : ::setgroups(0, nullptr) == 0;
@@ -144,6 +186,7 @@ bool runAsPrefixOwner(const std::string &prefix, std::string &problem)
         problem = systemError("cannot run as the owner of " + prefix);
         return false;
     }
+    useOwnersTemporaryFolder(info.st_uid);
     return true;
 }
 

@@ -46,8 +46,9 @@ private:
 inline constexpr int lockTimeoutSeconds = 10;
 
 // When root runs on a prefix that belongs to another user, the rest of the run
-// is that user's (with the user's groups), so that it can create, change or
-// replace no file that the owner could not. False when that cannot be done.
+// is that user's (with the user's groups and temporary folder), so that it can
+// create, change or replace no file that the owner could not. False when that
+// cannot be done, or when a link of a third user's leads to the prefix.
 bool runAsPrefixOwner(const std::string &prefix, std::string &problem);
 
 // Writes all of data, going on after short writes and interruptions.

@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
-#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -174,14 +173,49 @@ bool isDirectory(const std::string &path)
 // (read only while the file has the mode 0400 Wine gives it), or "".
 std::string recordedServerFolder(const std::string &prefix)
 {
+    const int fd = openRegularFile(prefix + "/wineserver", O_RDONLY);
     struct stat info;
-    const std::string file = prefix + "/wineserver";
-    if (::stat(file.c_str(), &info) != 0 || (info.st_mode & 0777) != 0400)
-        return std::string();
-    std::ifstream recorded(file);
-    std::string name;
-    std::getline(recorded, name);
-    return name.find('/') == std::string::npos ? name : std::string();
+    char text[256];
+    const ssize_t length = fd >= 0 && ::fstat(fd, &info) == 0 && (info.st_mode & 0777) == 0400
+                               ? ::read(fd, text, sizeof text - 1)
+                               : -1;
+    if (fd >= 0)
+        ::close(fd);
+    const std::string name(text, static_cast<size_t>(std::max<ssize_t>(length, 0)));
+    const std::string firstLine = name.substr(0, name.find('\n'));
+    return firstLine.find('/') == std::string::npos ? firstLine : std::string();
+}
+
+// The working directory of a process, as /proc shows it to this user; "" when it cannot be read.
+std::string workingDirectoryOf(const char *pid)
+{
+    char target[4096];
+    const ssize_t length = ::readlink(("/proc/" + std::string(pid) + "/cwd").c_str(), target, sizeof target);
+    return length > 0 && length < static_cast<ssize_t>(sizeof target) ? std::string(target, static_cast<size_t>(length))
+                                                                    : std::string();
+}
+
+// A wineserver works in its server directory, wherever a TMPDIR or a Wine build
+// put it: a process whose working directory bears the prefix's server name is
+// one. Root sees every process; a user sees their own, which are the ones that
+// can run the user's prefix. The directory of the lock this process holds does
+// not count: a server there waits for the lock before it reads anything.
+bool serverProcessRunning(const std::string &name, const std::string &ownDirectory)
+{
+    DIR *processes = ::opendir("/proc");
+    if (!processes)
+        return false;
+    bool found = false;
+    while (const dirent *entry = found ? nullptr : ::readdir(processes)) {
+        if (!std::isdigit(static_cast<unsigned char>(entry->d_name[0])))
+            continue;
+        const std::string directory = workingDirectoryOf(entry->d_name);
+        const size_t slash = directory.rfind('/');
+        found = slash != std::string::npos && directory.compare(slash + 1, std::string::npos, name) == 0 &&
+                directory != ownDirectory;
+    }
+    ::closedir(processes);
+    return found;
 }
 
 // Debian's Wine, which keeps its server directories apart from upstream's.
@@ -283,14 +317,9 @@ WineServerLock::Outcome WineServerLock::acquire(const std::string &prefix, std::
         !makeServerDirectory(root + "/" + name, problem))
         return Outcome::Unavailable;
     const std::string path = root + "/" + name + "/lock";
-    struct stat info;
-    if (::lstat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
-        problem = path + " is not a regular file";
-        return Outcome::Unavailable;
-    }
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    const int fd = openRegularFile(path, O_WRONLY | O_CREAT, 0600);
     if (fd < 0) {
-        problem = "cannot open " + path + ": " + std::strerror(errno);
+        problem = errno == EINVAL ? path + " is not a regular file" : "cannot open " + path + ": " + std::strerror(errno);
         return Outcome::Unavailable;
     }
     struct flock lock = {};
@@ -317,14 +346,30 @@ void WineServerLock::release()
     m_path.clear();
 }
 
+int openRegularFile(const std::string &path, int flags, mode_t mode)
+{
+    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, mode);
+    struct stat info;
+    if (fd >= 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    return fd;
+}
+
 bool wineserverRunning(const std::string &prefix, const WineServerLock *own)
 {
+    const std::string ownPath = own && own->held() ? own->lockPath() : std::string();
+    std::string name;
+    if (serverName(prefix, name) && serverProcessRunning(name, ownPath.substr(0, ownPath.rfind('/'))))
+        return true;
     for (const std::string &directory : wineServerDirectories(prefix)) {
         const std::string path = directory + "/lock";
         // Closing any descriptor of a file drops this process's own lock on it.
-        if (own && own->held() && own->lockPath() == path)
+        if (path == ownPath)
             continue;
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        const int fd = openRegularFile(path, O_RDONLY);
         if (fd < 0)
             continue;
         struct flock query = {};

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace winreg {
@@ -47,8 +48,14 @@ private:
     std::string m_path;
 };
 
-// Whether a wineserver holds the lock in any directory where one of the prefix
-// could run; the lock this process holds itself does not count.
+// Whether a wineserver runs for the prefix: a process working in a directory of
+// its server name (wherever that lies), or a lock held in any directory where
+// one of the prefix could run; the lock this process holds itself does not count.
 bool wineserverRunning(const std::string &prefix, const WineServerLock *own = nullptr);
+
+// Opens a file that a user may have put in place, without waiting on it and
+// without following a link: -1 with errno EINVAL when it is no regular file
+// (a FIFO, a device, a socket).
+int openRegularFile(const std::string &path, int flags, mode_t mode = 0);
 
 } // namespace winreg

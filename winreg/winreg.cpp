@@ -10,7 +10,7 @@
 #include <chrono>
 #include <unistd.h>
 #include <cstring>
-#include <fstream>
+#include <fcntl.h>
 #include <map>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -34,6 +34,7 @@ struct Store {
     FileStamp stamp;
     Hive hive;
     int sourceFd = -1; // the loaded file, which the hive holds open
+    bool replaced = false; // the last save put a new file in place
     std::map<uintptr_t, std::u16string> handles;
     uintptr_t nextHandle = 0x1000;
 };
@@ -96,10 +97,17 @@ bool ownedByThisUser(const std::string &prefix, std::string &problem)
 // Wine ignores a user.reg whose "#arch=" is not its prefix's, which system.reg names.
 bool archMatchesPrefix(const std::string &prefix, std::string_view userText, std::string &problem)
 {
-    std::ifstream system(prefix + "/system.reg", std::ios::binary);
+    const std::string systemPath = prefix + "/system.reg";
+    const int fd = openRegularFile(systemPath, O_RDONLY);
+    if (fd < 0 && errno == EINVAL) {
+        problem = systemPath + " is not a regular file";
+        return false;
+    }
     std::string head(4096, '\0');
-    system.read(&head[0], static_cast<std::streamsize>(head.size()));
-    head.resize(static_cast<size_t>(system.gcount()));
+    const ssize_t length = fd >= 0 ? ::read(fd, &head[0], head.size()) : 0;
+    head.resize(static_cast<size_t>(std::max<ssize_t>(length, 0)));
+    if (fd >= 0)
+        ::close(fd);
     const std::string prefixArch = hiveArch(head);
     const std::string userArch = hiveArch(userText);
     if (prefixArch.empty() || userArch.empty() || prefixArch == userArch)
@@ -336,8 +344,10 @@ LONG saveHive()
         s.problem = problem;
         return ERROR_WRITE_FAULT;
     }
-    // Without Wine's lock, a wineserver may have started on the old file meanwhile.
-    if (!s.wineLock.held() && wineserverRunning(s.location.prefix)) {
+    s.replaced = true;
+    // A wineserver that Wine's lock did not hold off (one under a TMPDIR or a
+    // layout of its own) may have started on the old file meanwhile.
+    if (wineserverRunning(s.location.prefix, &s.wineLock)) {
         s.problem = wineStartedProblem(s.location.prefix);
         return ERROR_LOCK_VIOLATION;
     }
@@ -467,6 +477,7 @@ LONG RegFlushKey(HKEY key)
         return status;
     if (store().state != Store::State::Ready)
         return store().state == Store::State::Failed ? store().failure : ERROR_SUCCESS;
+    store().replaced = false;
     status = store().hive.changed() ? saveHive() : ERROR_SUCCESS;
     unload();
     return status;
@@ -475,6 +486,8 @@ LONG RegFlushKey(HKEY key)
 LONG winregOpenHive() { return ensureLoaded(); }
 
 const char *winregProblem() { return store().problem.c_str(); }
+
+bool winregReplaced() { return store().replaced; }
 
 const char *winregHivePath()
 {

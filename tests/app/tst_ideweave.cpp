@@ -122,6 +122,9 @@ void IdeweaveTest::runRow()
     failWritesOf(failingValue);
     if (failingValue == "the save") // where the new file must go stands a directory
         QDir().mkpath(hive.hivePath() + ".ideweave-new");
+    ServerStandIn wine; // a Wine of another build starts while the new file is put in place
+    if (failingValue == "Wine starting")
+        beforeRename([&] { wine.start(hive.prefix()); });
     std::unique_ptr<PluginInstall> window(createStatusWindow(application()));
     QCOMPARE(window->windowTitle(), "Tindral for VisualC++ 6.0 Installation");
     QVERIFY(window->icon() == QMessageBox::Information && window->standardButtons() == QMessageBox::Ok && window->isModal());
@@ -135,6 +138,7 @@ void IdeweaveTest::runRow()
     };
     const RunOutcome outcome = window->runMode(Mode(mode));
     failWritesOf({});
+    beforeRename({});
     if (!boxes.isEmpty())
         QCOMPARE(textWhileBoxesWait, hive.text());
     QCOMPARE(window->text(), text);
@@ -163,6 +167,11 @@ void IdeweaveTest::decisions_data()
     row("a marker of any type", freshHive({a, b}) + section(OptionsKey, "\"ACTIVATION\"=\"yes\"\n"), ModeInstall, already);
     row("a save that fails", freshHive({a, b}), ModeInstall, "Text",
         {"Error: Cannot save the registry 'PREFIX/user.reg': cannot create PREFIX/user.reg.ideweave-new: File exists"}, {}, P, "the save");
+    // The new file is in place, but a Wine that started meanwhile may undo it: changed, and a problem, never "installed".
+    row("Wine starts during the save", freshHive({a, b}), ModeInstall, "Text",
+        {"Error: Cannot save the registry 'PREFIX/user.reg': Wine started for the prefix PREFIX while its registry was saved, "
+         "and may undo the change when it exits: close the programs running under Wine, or run 'wineserver -k', and run ideweave again"},
+        done, P, "Wine starting");
 }
 
 void IdeweaveTest::toolsMenu_data()

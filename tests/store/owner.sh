@@ -14,7 +14,11 @@ work=$(mktemp -d /tmp/ideweave-owner.XXXXXX)
 # The server folder a run made for the prefix, as Debian's Wine names it, goes with the prefix.
 forget_server() { [ ! -f "$work/prefix/wineserver" ] || rm -rf "${TMPDIR:-/tmp}/$(cat "$work/prefix/wineserver")"; }
 as_nobody() { runuser -u nobody -- env WINEPREFIX="$work/prefix" WINEDEBUG=-all "$@"; }
-stop_wine() { [ ! -d "$work/prefix" ] || ! command -v wineserver >/dev/null || as_nobody sh -c 'wineserver -k 2>/dev/null; wineserver -w'; }
+stop_wine() { # the servers of nobody's, under /tmp and under nobody's own TMPDIR
+    [ -d "$work/prefix" ] && command -v wineserver >/dev/null || return 0
+    as_nobody sh -c 'wineserver -k 2>/dev/null; wineserver -w'
+    [ ! -d "$work/nobodys-tmp" ] || as_nobody env TMPDIR="$work/nobodys-tmp" sh -c 'wineserver -k 2>/dev/null; wineserver -w'
+}
 trap 'stop_wine; forget_server; rm -rf "$work"' EXIT
 chmod 755 "$work"
 fresh_prefix() { # a copy of the sample, the user's, its hive in a mode of the user's choosing
@@ -39,6 +43,22 @@ cmp -s "$work/victim" "$sample/user.reg" || fail "root's file was changed throug
 fresh_prefix
 rm "$work/prefix/user.reg" && mkfifo "$work/prefix/user.reg" && chown nobody: "$work/prefix/user.reg"
 run "$ideweave" -install | grep -q "is not a regular file" || fail "a FIFO as user.reg is not refused at once"
+# Nothing the user puts in the prefix can hold root's run: FIFOs end it at once, named, or are passed over.
+for file in system.reg wineserver; do
+    fresh_prefix
+    rm -f "$work/prefix/$file" && runuser -u nobody -- mkfifo -m 0400 "$work/prefix/$file"
+    out=$(run "$ideweave" -status) && status=0 || status=$?
+    [ "$status" -ne 124 ] || fail "a FIFO as $file holds the run"
+    [ "$file" != system.reg ] || { [ "$status" -eq 255 ] && grep -q "system.reg is not a regular file" <<<"$out"; } \
+        || fail "a FIFO as system.reg is not refused by name: $status $out"
+done
+# A link of a third user's that leads to nobody's prefix is no way to nobody's registry.
+fresh_prefix
+ln -s "$work/prefix" "$work/daemons-prefix" && chown -h daemon "$work/daemons-prefix"
+out=$(WINEPREFIX="$work/daemons-prefix" TINDRALDIR='C:\Tindral' timeout 30 "$ideweave" -install -quiet 2>&1) && status=0 || status=$?
+[ "$status" -eq 255 ] && grep -q "through the link $work/daemons-prefix of daemon, but belongs to nobody" <<<"$out" \
+    || fail "root's run through daemon's link to nobody's prefix: $status $out"
+cmp -s "$work/prefix/user.reg" "$sample/user.reg" || fail "root's run through daemon's link changed nobody's user.reg"
 # Wine runs a prefix only for its owner: another user's run is refused, however open the prefix.
 fresh_prefix
 chmod 777 "$work/prefix" && chmod 666 "$work/prefix/user.reg"
@@ -54,5 +74,14 @@ if command -v wineserver >/dev/null; then
     [ "$status" -eq 255 ] && grep -qF "run 'wineserver -k' as nobody" <<<"$out" || fail "root's run beside nobody's wineserver: $status $out"
     stop_wine
     cmp -s "$work/prefix/user.reg" "$sample/user.reg" || fail "root's run beside nobody's wineserver changed user.reg"
+    # The same when nobody's Wine keeps its server under a TMPDIR of the session's that root's run does not have.
+    fresh_prefix
+    mkdir -m 700 "$work/nobodys-tmp" && chown nobody: "$work/nobodys-tmp"
+    as_nobody env TMPDIR="$work/nobodys-tmp" wineserver -p
+    out=$(env -u TMPDIR WINEPREFIX="$work/prefix" TINDRALDIR='C:\Tindral' timeout 30 "$ideweave" -install -quiet --detailed-exitcodes 2>&1) \
+        && status=0 || status=$?
+    [ "$status" -eq 255 ] && grep -qF "Wine is running for the prefix" <<<"$out" || fail "root's run beside nobody's wineserver under nobody's TMPDIR: $status $out"
+    stop_wine
+    cmp -s "$work/prefix/user.reg" "$sample/user.reg" || fail "root's run beside nobody's wineserver under nobody's TMPDIR changed user.reg"
 fi
 finish "root's runs on nobody's prefix are nobody's runs"

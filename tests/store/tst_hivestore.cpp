@@ -272,25 +272,37 @@ void HiveStoreTest::saves()
 
 void HiveStoreTest::runningWineserver_data()
 {
-    QTest::addColumn<bool>("privateTmpdir"); // TMPDIR names a folder of the test's, as libpam-tmpdir sets it
-    QTest::newRow("in /tmp") << false;
-    QTest::newRow("under TMPDIR") << true;
+    QTest::addColumn<bool>("serverTmpdir"); // the server's TMPDIR names a folder of the test's, as libpam-tmpdir sets it
+    QTest::addColumn<bool>("runTmpdir");    // the run has the same TMPDIR
+    QTest::addColumn<bool>("upstream");     // a process working in upstream Wine's server folder stands in for its server
+    QTest::newRow("in /tmp") << false << false << false;
+    QTest::newRow("under TMPDIR") << true << true << false;
+    QTest::newRow("under a TMPDIR the run does not have") << true << false << false;
+    QTest::newRow("in upstream's layout") << false << false << true;
 }
 
 void HiveStoreTest::runningWineserver()
 {
-    // A running wineserver holds the registry and would overwrite the file: no load.
-    QFETCH(bool, privateTmpdir);
+    // A running wineserver holds the registry and would overwrite the file: no
+    // load, wherever its server folder lies.
+    QFETCH(bool, serverTmpdir);
+    QFETCH(bool, runTmpdir);
+    QFETCH(bool, upstream);
     if (QStandardPaths::findExecutable("wineserver").isEmpty())
         QSKIP("wineserver is not installed");
     const QByteArray before = hiveHeader + section("S", "\"a\"=\"1\"\n");
     HiveFixture hive(before);
     QTemporaryDir tmpdir;
-    const QString tmp = privateTmpdir ? tmpdir.path() : QString();
+    const QString tmp = serverTmpdir ? tmpdir.path() : QString();
     const QByteArray oldTmpdir = qgetenv("TMPDIR");
-    privateTmpdir ? qputenv("TMPDIR", tmp.toLocal8Bit()) : qunsetenv("TMPDIR");
+    runTmpdir ? qputenv("TMPDIR", tmp.toLocal8Bit()) : qunsetenv("TMPDIR");
     WineServerGuard wine(hive.prefix(), tmp);
-    QCOMPARE(wine.start(), 0);
+    ServerStandIn standIn;
+    if (upstream) {
+        QVERIFY(standIn.start(hive.prefix()));
+    } else {
+        QCOMPARE(wine.start(), 0);
+    }
     QVERIFY(winreg::wineserverRunning(hive.prefix().toStdString()));
     QCOMPARE(setString("S", "a", "2"), LONG(ERROR_LOCK_VIOLATION));
     QVERIFY2(QString(winregProblem()).contains("Wine is running for the prefix " + hive.prefix()), winregProblem());
@@ -303,8 +315,10 @@ void HiveStoreTest::runningWineserver()
 void HiveStoreTest::noWineserverStartsDuringTheSave_data()
 {
     QTest::addColumn<bool>("lockAvailable");
-    QTest::newRow("Wine's lock held") << true;
-    QTest::newRow("no lock to be had") << false; // no server folder can be made for it
+    QTest::addColumn<bool>("serverTmpdirOfItsOwn"); // the server runs under a TMPDIR that the run does not have
+    QTest::newRow("Wine's lock held") << true << false;
+    QTest::newRow("no lock to be had") << false << false; // no server folder can be made for it
+    QTest::newRow("a server under a TMPDIR of its own") << true << true;
 }
 
 void HiveStoreTest::noWineserverStartsDuringTheSave()
@@ -312,25 +326,27 @@ void HiveStoreTest::noWineserverStartsDuringTheSave()
     // A wineserver started between the write of the new file and its rename would
     // read the old one and write it back when it exits.
     QFETCH(bool, lockAvailable);
+    QFETCH(bool, serverTmpdirOfItsOwn);
     if (QStandardPaths::findExecutable("wineserver").isEmpty())
         QSKIP("wineserver is not installed");
     HiveFixture hive(hiveHeader + section("S", "\"a\"=\"1\"\n"));
-    QTemporaryDir tmpdir;
+    QTemporaryDir tmpdir, serverTmpdir;
     const QByteArray oldTmpdir = qgetenv("TMPDIR");
     qputenv("TMPDIR", tmpdir.path().toLocal8Bit());
-    WineServerGuard wine(hive.prefix(), tmpdir.path());
+    WineServerGuard wine(hive.prefix(), serverTmpdirOfItsOwn ? serverTmpdir.path() : tmpdir.path());
     int serverStatus = -1;
     beforeRename([&] { serverStatus = wine.start(); });
     failMkdtemp(!lockAvailable);
     QCOMPARE(setString("S", "a", "2"), ERROR_SUCCESS);
     const LONG saved = RegFlushKey(HKEY_CURRENT_USER);
     const QString problem = winregProblem();
+    QVERIFY(winregReplaced()); // the new file is in place either way
     beforeRename({});
     failMkdtemp(false);
     const bool runningAfter = winreg::wineserverRunning(hive.prefix().toStdString());
     wine.stop();
     oldTmpdir.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", oldTmpdir);
-    if (lockAvailable) {
+    if (lockAvailable && !serverTmpdirOfItsOwn) {
         QCOMPARE(serverStatus, 2); // it found the lock taken and gave way
         QCOMPARE(saved, ERROR_SUCCESS);
         QVERIFY(!runningAfter);

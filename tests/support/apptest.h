@@ -5,6 +5,7 @@
 
 #include "devstudio/registry.h"
 
+#include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -65,6 +66,17 @@ void failWritesOf(const QByteArray &valueName);
 void beforeRename(const std::function<void()> &hook);
 // Makes the store's attempts to make a Wine server folder fail, or work again.
 void failMkdtemp(bool fail);
+
+// A process that works in upstream Wine's server folder of a prefix, as a
+// wineserver of another Wine build would: it goes, with the folder, with the object.
+class ServerStandIn {
+public:
+    ~ServerStandIn();
+    bool start(const QString &prefix);
+
+private:
+    QProcess m_process;
+};
 
 // Starts wineservers for a prefix (with TMPDIR, or without one) and stops them
 // when it goes, on every way out of a test.
