@@ -15,7 +15,18 @@ const char *const installedText = "Corvessa Brackwater Tindral options installed
 const char *const notInstalledText = "Corvessa Brackwater Tindral options is not installed";
 const char *const uninstalledText = "Corvessa Brackwater Tindral options uninstalled";
 const char *const alreadyInstalledText = "Corvessa Brackwater Tindral options is already installed";
+const char *const notUninstalledText = "Corvessa Brackwater Tindral options is not uninstalled";
 const char *const usageText = "Corvessa Brackwater Tindral options usage : ideweave.exe -install | -uninstall";
+// A dry run saves nothing: what it did is what a run would do.
+const char *const wouldInstallText = "Corvessa Brackwater Tindral options would be installed";
+const char *const wouldUninstallText = "Corvessa Brackwater Tindral options would be uninstalled";
+
+const char *dryRunForm(const char *outcome)
+{
+    if (outcome == installedText)
+        return wouldInstallText;
+    return outcome == uninstalledText ? wouldUninstallText : outcome;
+}
 
 // The product patterns whose Tools entries an uninstall removes, in this order.
 const char *const productPrograms[] = {"tindmain.exe", "tindview.exe", "tindopts.exe"};
@@ -83,8 +94,12 @@ bool PluginInstall::runInstall(HKEY &optionsKey)
     return true;
 }
 
-void PluginInstall::runUninstall(HKEY &optionsKey)
+bool PluginInstall::runUninstall(HKEY &optionsKey)
 {
+    // As whole as an install: while the product's entries cannot be found, the
+    // marker and the search path stay, and the next uninstall finishes the job.
+    if (!studioToolsRemovable(application))
+        return false;
     restoreBuildDirs(optionsKey);
     closeKey(optionsKey);
     if (regOpen(HKEY_CURRENT_USER, OptionsKey, &optionsKey) == ERROR_SUCCESS)
@@ -93,6 +108,7 @@ void PluginInstall::runUninstall(HKEY &optionsKey)
         optionsKey = nullptr;
     for (const char *program : productPrograms)
         removeStudioTool(program);
+    return true;
 }
 
 RunOutcome PluginInstall::runMode(Mode mode, bool dryRun)
@@ -108,8 +124,7 @@ RunOutcome PluginInstall::runMode(Mode mode, bool dryRun)
     } else if (mode == ModeInstall) {
         outcome = alreadyInstalledText;
     } else if (mode == ModeUninstall && installed) {
-        runUninstall(optionsKey);
-        outcome = uninstalledText;
+        outcome = runUninstall(optionsKey) ? uninstalledText : notUninstalledText;
     } else if (mode == ModeUninstall) {
         outcome = notInstalledText;
     }
@@ -122,7 +137,7 @@ RunOutcome PluginInstall::runMode(Mode mode, bool dryRun)
     // The registry is free again: the problems met on the way can wait for the user.
     showDeferredBoxes();
     if (saved)
-        setText(application->translate("ideweave Message", outcome));
+        setText(application->translate("ideweave Message", dryRun ? dryRunForm(outcome) : outcome));
     // A file that was replaced counts as a change, even when Wine may undo it.
     return {mode != ModeNone, saved, problemsReported() > problemsBefore, save != SaveResult::NotWritten && registryChanged()};
 }

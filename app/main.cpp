@@ -135,6 +135,21 @@ bool registryGate()
     return false;
 }
 
+// A running Developer Studio would save its settings over the change: a run
+// that would change something is refused; one that only reads says so and goes on.
+bool studioGate(bool readOnly)
+{
+    const std::string problem = studioRunningProblem();
+    if (problem.empty())
+        return true;
+    if (readOnly) {
+        std::fprintf(stderr, "ideweave: %s\n", problem.c_str());
+        return true;
+    }
+    showWarning(QStringLiteral("Warning"), QString::fromStdString(problem));
+    return false;
+}
+
 // Installing writes product paths, which Windows programs must be able to open
 // and the registry must be able to name.
 bool productPathGate()
@@ -228,6 +243,7 @@ bool catalogueGate(QApplication *application, Mode mode)
         std::fprintf(stderr, "ideweave: the catalogues are missing (%s): uninstalling untranslated\n", qPrintable(why));
         return true;
     }
+    registryRelease(); // no box waits while the registry is held
     showWarning(QStringLiteral("Warning"), problem);
     return false;
 }
@@ -240,6 +256,7 @@ int queryStatus()
     }
     if (!registryGate())
         return ExitRefused;
+    studioGate(true);
     const int status = reportStatus();
     registryRelease();
     return status;
@@ -275,10 +292,11 @@ int main(int argc, char **argv)
     // The application object and the window live until the process ends.
     static QApplication *application = new QApplication(argc, argv);
     const Mode mode = modeFromArguments(argc, argv);
-    if (!catalogueGate(application, mode))
+    // The prefix first: a missing one is no missing product.
+    if ((mode != ModeNone && (!registryGate() || !studioGate(options.dryRun))) || !catalogueGate(application, mode))
         return ExitRefused;
     static PluginInstall *window = createStatusWindow(application);
-    if ((mode != ModeNone && !registryGate()) || (mode == ModeInstall && !productPathGate()))
+    if (mode == ModeInstall && !productPathGate())
         return ExitRefused;
     const RunOutcome outcome = window->runMode(mode, options.dryRun);
     if (options.dryRun)

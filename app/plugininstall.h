@@ -43,7 +43,7 @@ public:
 
 private:
     bool runInstall(HKEY &optionsKey);
-    void runUninstall(HKEY &optionsKey);
+    bool runUninstall(HKEY &optionsKey);
     void reportError(const char *message);
 };
 

@@ -9,7 +9,6 @@
 namespace {
 
 const char *const noToolsKeyMessage = "Corvessa Brackwater Tindral Error #1";
-const char *const noCountMessage = "Corvessa Brackwater Tindral Error #2";
 const char *const noRoomMessage = "TOO MANY TOOLS INSTALLED. \n Free at least two spaces in the tools menu bar.";
 const char *const pathTooLongMessage = "Corvessa Brackwater Tindral Error #4";
 

@@ -145,6 +145,29 @@ LONG writeNumber(HKEY key, const char *valueName, int32_t number)
 
 #ifdef _WIN32
 
+#include <tlhelp32.h>
+
+// Developer Studio saves its Tools menu and directories when it closes, over
+// whatever changed meanwhile: one running in this session would undo the run.
+std::string studioRunningProblem()
+{
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return std::string();
+    DWORD ownSession = 0, session = 0;
+    ProcessIdToSessionId(GetCurrentProcessId(), &ownSession);
+    PROCESSENTRY32W process = {};
+    process.dwSize = sizeof process;
+    bool running = false;
+    for (BOOL more = Process32FirstW(snapshot, &process); more && !running; more = Process32NextW(snapshot, &process))
+        running = _wcsicmp(process.szExeFile, L"MSDEV.EXE") == 0 &&
+                  (!ProcessIdToSessionId(process.th32ProcessID, &session) || session == ownSession);
+    CloseHandle(snapshot);
+    return running ? "Developer Studio (MSDEV.EXE) is running and would undo the change when it closes: "
+                     "close Developer Studio, then run again"
+                   : std::string();
+}
+
 bool registryUsable() { return true; }
 std::string registryLocation() { return "HKEY_CURRENT_USER"; }
 std::string registryProblem() { return std::string(); }
@@ -183,6 +206,10 @@ std::string codePageProblemOfVariable(const char *name)
 }
 
 #else
+
+// Under Wine, any program running for the prefix, Developer Studio among them,
+// makes the store refuse the registry.
+std::string studioRunningProblem() { return std::string(); }
 
 #include "winreg/hivefile.h"
 #include "winreg/unicode.h"

@@ -44,6 +44,11 @@ LONG readNumber(HKEY key, const char *valueName, int32_t &number);
 // Writes a REG_DWORD of 4 bytes.
 LONG writeNumber(HKEY key, const char *valueName, int32_t number);
 
+// Why a run must not change the registry now: on Windows, Developer Studio
+// running in this session, which would save its settings over the change when
+// it closes. Empty when nothing stands in the way.
+std::string studioRunningProblem();
+
 // Whether the registry can be used, and why not: the hive of a Wine prefix can be
 // missing, malformed or locked, the Windows registry is always there.
 bool registryUsable();

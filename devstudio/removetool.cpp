@@ -1,5 +1,6 @@
 // Takes one entry out of Developer Studio's Tools menu and moves the entries
 // behind it down by one, so that the menu stays numbered without gaps.
+#include "app/report.h"
 #include "productdir.h"
 #include "studiotools.h"
 #include "toolsmenu.h"
@@ -95,6 +96,19 @@ std::vector<int> productToolEntries(const char *program)
     }
     regClose(tools);
     return entries;
+}
+
+bool studioToolsRemovable(QApplication *application)
+{
+    HKEY tools = nullptr;
+    if (regOpen(HKEY_CURRENT_USER, ToolsKey, &tools) != ERROR_SUCCESS)
+        return true; // no menu: nothing of the product's in it
+    int32_t count = 0;
+    const bool countIsNoNumber = readNumber(tools, toolCountName, count) == ERROR_INVALID_DATA;
+    regClose(tools);
+    if (countIsNoNumber)
+        showError(nullptr, application, "Info", noCountMessage);
+    return !countIsNoNumber;
 }
 
 void removeStudioTool(const char *pattern)

@@ -16,6 +16,10 @@ bool studioToolsAddable(QApplication *application);
 // "tindview.exe" names the viewer), in menu order; read only.
 std::vector<int> productToolEntries(const char *program);
 
+// Whether the product's entries can be found to be taken out: false, with the
+// count's box shown, when the menu has a count that is no number.
+bool studioToolsRemovable(QApplication *application);
+
 // Removes the first entry whose program path contains pattern and closes the gap.
 // Silent: it shows and returns nothing.
 void removeStudioTool(const char *pattern);

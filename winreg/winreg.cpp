@@ -29,7 +29,7 @@ struct Store {
     std::string problem;
     HiveLocation location = locateHive();
     HiveLock lock;
-    WineServerLock wineLock; // held from the load to the save, where it can be had
+    WineServerLock wineLock; // held through a save, where it can be had
     bool asOwner = false; // root runs as the prefix's owner
     FileStamp stamp;
     Hive hive;
@@ -157,12 +157,10 @@ LONG ensureLoaded()
         return loadFailure(s, ERROR_ACCESS_DENIED, problem);
     if (!fileExists(s.location.hivePath))
         return loadFailure(s, ERROR_FILE_NOT_FOUND, "the Wine prefix has no user.reg");
-    // Another run of ours first, then Wine's own lock, so that no wineserver
-    // starts on the old file until the new one is in place.
+    // Another run of ours waits; a running Wine, which holds the registry, refuses the load.
     if (!s.lock.acquire(s.location.prefix, lockTimeoutSeconds, problem))
         return loadFailure(s, ERROR_LOCK_VIOLATION, problem);
-    if (s.wineLock.acquire(s.location.prefix, problem) == WineServerLock::Outcome::ServerRunning ||
-        wineserverRunning(s.location.prefix, &s.wineLock))
+    if (wineserverRunning(s.location.prefix))
         return loadFailure(s, ERROR_LOCK_VIOLATION, wineRunningProblem(s.location.prefix));
     removeStaleTemporary(s.location.hivePath);
     std::unique_ptr<FileSource> source = openHive(s.location.hivePath, s.stamp, problem);
@@ -322,7 +320,11 @@ LONG saveHive()
         s.problem = problem;
         return ERROR_WRITE_FAULT;
     }
-    if (wineserverRunning(s.location.prefix, &s.wineLock)) {
+    // Wine's own lock from here until the new file is in place, so that no
+    // wineserver starts on the old one; only a save takes it, so that runs
+    // that only read create nothing. A server started since the load is seen now.
+    if (s.wineLock.acquire(s.location.prefix, problem) == WineServerLock::Outcome::ServerRunning ||
+        wineserverRunning(s.location.prefix, &s.wineLock)) {
         s.problem = wineRunningProblem(s.location.prefix);
         return ERROR_LOCK_VIOLATION;
     }

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -21,7 +22,13 @@ namespace {
 const QString installed = "Corvessa Brackwater Tindral options installed";
 const QString notInstalled = "Corvessa Brackwater Tindral options is not installed";
 const QString uninstalled = "Corvessa Brackwater Tindral options uninstalled";
+// A dry run's outcome: what a run would do.
+QString dryRunForm(const QString &text)
+{
+    return text == installed || text == uninstalled ? QString(text).replace("options ", "options would be ") : text;
+}
 const QString already = "Corvessa Brackwater Tindral options is already installed";
+const QString notUninstalled = "Corvessa Brackwater Tindral options is not uninstalled";
 const QString usage = "Corvessa Brackwater Tindral options usage : ideweave.exe -install | -uninstall";
 const QString noRoom = "Info: TOO MANY TOOLS INSTALLED. \n Free at least two spaces in the tools menu bar.";
 const QString noCount = "Info: Corvessa Brackwater Tindral Error #2";
@@ -64,6 +71,16 @@ void row(const char *name, const QByteArray &before, Mode mode, const QString &t
 }
 
 QApplication *application() { return static_cast<QApplication *>(QCoreApplication::instance()); }
+
+QStringList filesBelow(const QString &folder)
+{
+    QStringList files;
+    QDirIterator below(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (below.hasNext())
+        files << below.next();
+    files.sort();
+    return files;
+}
 
 } // namespace
 
@@ -114,7 +131,7 @@ void IdeweaveTest::runRow()
         std::unique_ptr<PluginInstall> window(createStatusWindow(application()));
         BoxWatcher watcher;
         const RunOutcome dry = window->runMode(Mode(mode), true);
-        QCOMPARE(window->text(), text);
+        QCOMPARE(window->text(), dryRunForm(text));
         QCOMPARE(watcher.boxes, QStringList(boxes).replaceInStrings("PREFIX", hive.prefix()));
         QCOMPARE(dry.changed, changes);
         QCOMPARE(hive.text(), before);
@@ -208,7 +225,10 @@ void IdeweaveTest::toolsMenu_data()
     const QByteArray lookalike = "C:\\Old\\bin\\tindview.exe";
     removal("a lookalike of the user's before the product's entry stays", {lookalike, b, viewer(), optionsTool()}, {lookalike, b});
     removal("without the product's path, the pattern in any case", {"C:\\Else\\TindView.EXE", a}, {a});
-    removal("a count stored as text removes nothing", {viewer()}, {viewer()}, "\"1\"", "\"1\"");
+    // A count that is no number finds no entry: the uninstall changes nothing and says why, so that
+    // the marker stays and the next uninstall, once the menu is mended, finishes.
+    row("a count stored as text: nothing taken out", hiveHeader + options(old, true) + directories(productDirs() + ";" + old) +
+        menu({viewer()}, "\"1\""), ModeUninstall, notUninstalled, {noCount});
     removal("a directory of that name", {a, "C:\\tindview.exe\\x.exe"}, {a});
     const QByteArray longTool = "C:\\" + QByteArray(300, 'x'); // its texts do not fit 255 bytes
     removal("unreadable paths passed over, long values moved whole", {"", viewer(), longTool, a}, {"", longTool, a});
@@ -330,6 +350,10 @@ void IdeweaveTest::quietRuns_data()
           "LANG=de_DE.UTF-8");
     quiet("no prefix", hive, "-uninstall -quiet", 255, "",
           "Warning: Cannot use the registry 'PREFIX/none/user.reg': the Wine prefix PREFIX/none does not exist\n", "WINEPREFIX=PREFIX/none");
+    // A missing prefix is named as such, before the product's catalogues are looked for in it.
+    quiet("no prefix, install", hive, "-install -quiet", 255, "",
+          "Warning: Cannot use the registry 'PREFIX/none/user.reg': the Wine prefix PREFIX/none does not exist\n",
+          "WINEPREFIX=PREFIX/none");
     quiet("no TINDRALDIR", hive, "-install -quiet", 255, "",
           "Warning: Fatal Error: please setup TINDRALDIR environment variable.\n", "TINDRALDIR");
     quiet("no catalogue directory", hive, "-install -quiet", 255, "",
@@ -382,11 +406,11 @@ void IdeweaveTest::quietRuns_data()
           "^would set HKEY_CURRENT_USER\\\\Software\\\\Microsoft\\\\Devstudio\\\\6\\.0\\\\Tools \"NumTools\": dword:00000003 -> "
           "dword:00000005\n(would create [^\n]*\n){22}would create HKEY_CURRENT_USER\\\\SOFTWARE\\\\Brackwater Software"
           "\\\\Tindral\\\\Options\\\\Studio \"ACTIVATION\": hex:00\n.*would set [^\n]*\"Path Dirs\": \"C:\\\\VC98[^\n]* -> "
-          "\"C:\\\\Tindral\\\\targets[^\n]*\n" + QRegularExpression::escape(installed) + "\n$");
+          "\"C:\\\\Tindral\\\\targets[^\n]*\n" + QRegularExpression::escape(dryRunForm(installed)) + "\n$");
     quiet("a dry run of an uninstall", done, "-uninstall --dry-run -quiet", 0,
           "^would set [^\n]*\"Path Dirs\": [^\n]*\nwould delete [^\n]*\"ACTIVATION\": hex:00\n.*would delete [^\n]*"
           "\"PathName#4\": \"C:\\\\Tindral\\\\bin\\\\intel\\\\win32\\\\tindopts\\.exe\"\n" +
-              QRegularExpression::escape(uninstalled) + "\n$");
+              QRegularExpression::escape(dryRunForm(uninstalled)) + "\n$");
     quiet("a dry run that changes nothing", done, "-install --dry-run -quiet --detailed-exitcodes", 0, already + "\n");
     // Where the product stands, read only, with no window and no catalogues.
     quiet("status: installed", done, "-status", 0,
@@ -425,6 +449,9 @@ void IdeweaveTest::quietRuns()
     QProcessEnvironment settings = QProcessEnvironment::systemEnvironment();
     for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "LC_ALL", "LANGUAGE"})
         settings.remove(name);
+    QTemporaryDir temporary; // where Debian's Wine, and so a run, would make its server folders
+    settings.insert("TMPDIR", temporary.path());
+    const QStringList filesBefore = filesBelow(fixture.prefix());
     settings.insert("LANG", "C.UTF-8");
     settings.insert("TINDRALDIR", product);
     if (setting.startsWith("TINDRALDIR=PREFIX")) // a product directory of its own, with its catalogues
@@ -447,6 +474,11 @@ void IdeweaveTest::quietRuns()
     QCOMPARE(process.exitCode(), exitCode);
     const bool dryRun = arguments.contains("--dry-run");
     QCOMPARE(fixture.text() != hive, !dryRun && (out.endsWith(installed + "\n") || out.endsWith(uninstalled + "\n")));
+    // Runs that only read create nothing: no file in the prefix, no server folder of Wine's.
+    if (dryRun || arguments.contains("-status")) {
+        QCOMPARE(filesBelow(fixture.prefix()), filesBefore);
+        QCOMPARE(QDir(temporary.path()).entryList({"wine-*"}, QDir::AllEntries | QDir::Hidden), QStringList());
+    }
 }
 
 QTEST_MAIN(IdeweaveTest)

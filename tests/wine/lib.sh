@@ -57,7 +57,8 @@ check_window() {
     export DISPLAY=:$((100 + RANDOM % 200))
     Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
     displays+=($!)
-    for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+    for _ in $(seq 300); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+    xdpyinfo >/dev/null 2>&1 || { fail "Xvfb did not answer on $DISPLAY"; return; }
     "$@" &
     program=$!
     if [ -n "${box_title:-}" ]; then
@@ -84,4 +85,5 @@ check_window() {
     kill $program 2>/dev/null && fail "the program still runs after Return"
     wait $program || status=$?
     [ "$status" -eq "$expected" ] || fail "exit status $status after Return, not $expected"
+    kill "${displays[-1]}" 2>/dev/null || true # each window its own display, gone with it
 }

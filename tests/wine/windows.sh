@@ -116,6 +116,40 @@ prefix=$windows_prefix
 cp "$german" "$prefix/drive_c/Tindral/lib/locale/"
 grep -qF "Warning: Fatal Error: directory doesn't exist" <<<"$(outcome "$prefix" 'C:\Missing' wine "$exe" -install -quiet)" \
     || fail "no warning for a missing catalogue directory"
+# Developer Studio running in the session would save its menu over a change when it
+# closes: a stand-in MSDEV.EXE makes an install change nothing and say what to do;
+# the status and a dry run say it and still answer.
+compiler=x86_64-w64-mingw32-gcc
+[ "$arch" = win64 ] || compiler=i686-w64-mingw32-gcc
+printf '#include <windows.h>\nint main(void) { Sleep(600000); return 0; }\n' | $compiler -x c -o "$prefix/drive_c/MSDEV.EXE" -
+(cd "$prefix/drive_c" && WINEPREFIX=$prefix wine MSDEV.EXE) &
+studio=$!
+# While it runs, Wine's server stays: nothing here waits for it.
+beside_studio() {
+    local status=0
+    (cd "$prefix/drive_c" && WINEPREFIX=$prefix TINDRALDIR='C:\Tindral' wine "$@" >"$prefix/studio.out" 2>&1) || status=$?
+    tr -d '\r' <"$prefix/studio.out"
+    return $status
+}
+tools_key() { beside_studio reg export 'HKCU\Software\Microsoft\Devstudio' 'C:\tools.reg' /y >/dev/null && cat "$prefix/drive_c/tools.reg"; }
+running='ideweave: Developer Studio (MSDEV.EXE) is running and would undo the change when it closes: close Developer Studio, then run again'
+for _ in $(seq 60); do
+    status_out=$(beside_studio "$exe" -status) || true
+    grep -qxF "$running" <<<"$status_out" && break
+    sleep 0.5
+done
+grep -qxF "$running" <<<"$status_out" || fail "-status does not say that Developer Studio runs: $status_out"
+grep -qx 'state: .*' <<<"$status_out" || fail "-status does not answer while Developer Studio runs: $status_out"
+dry_run=$(beside_studio "$exe" -install --dry-run -quiet) || true
+grep -qxF "$running" <<<"$dry_run" && grep -qxF 'Corvessa Brackwater Tindral options would be installed' <<<"$dry_run" \
+    || fail "a dry run beside Developer Studio does not say it and answer: $dry_run"
+before=$(tools_key)
+refused=$(beside_studio "$exe" -install -quiet) && status=0 || status=$?
+[ "$status" -eq 255 ] && grep -qF "Warning: ${running#ideweave: }" <<<"$refused" \
+    || fail "an install beside Developer Studio is not refused: $status $refused"
+[ "$(tools_key)" = "$before" ] || fail "an install beside Developer Studio changed Developer Studio's keys"
+WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+wait $studio 2>/dev/null || true
 LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 outcome "$prefix" 'C:\Tindral' wine "$exe" -uninstall -quiet \
     | grep -qxF 'Corvessa Brackwater Tindral: Optionen sind nicht installiert' || fail "not in German"
 export WINEPREFIX=$prefix TINDRALDIR='C:\Tindral'
