@@ -323,7 +323,8 @@ LONG saveHive()
     // Wine's own lock from here until the new file is in place, so that no
     // wineserver starts on the old one; only a save takes it, so that runs
     // that only read create nothing. A server started since the load is seen now.
-    if (s.wineLock.acquire(s.location.prefix, problem) == WineServerLock::Outcome::ServerRunning ||
+    std::string lockProblem;
+    if (s.wineLock.acquire(s.location.prefix, lockProblem) == WineServerLock::Outcome::ServerRunning ||
         wineserverRunning(s.location.prefix, &s.wineLock)) {
         s.problem = wineRunningProblem(s.location.prefix);
         return ERROR_LOCK_VIOLATION;
@@ -351,6 +352,8 @@ LONG saveHive()
     // layout of its own) may have started on the old file meanwhile.
     if (wineserverRunning(s.location.prefix, &s.wineLock)) {
         s.problem = wineStartedProblem(s.location.prefix);
+        if (!s.wineLock.held())
+            s.problem += " (Wine's lock could not be taken: " + lockProblem + ")";
         return ERROR_LOCK_VIOLATION;
     }
     return ERROR_SUCCESS;

@@ -356,6 +356,8 @@ void HiveStoreTest::noWineserverStartsDuringTheSave()
         QVERIFY(runningAfter);
         QCOMPARE(saved, LONG(ERROR_LOCK_VIOLATION));
         QVERIFY2(problem.contains("Wine started for the prefix " + hive.prefix()), qPrintable(problem));
+        // Where Wine's lock could not be had, the problem says so and why.
+        QCOMPARE(problem.contains("(Wine's lock could not be taken: cannot make a server folder under "), !lockAvailable);
     }
 }
 
