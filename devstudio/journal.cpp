@@ -109,12 +109,32 @@ std::string hexBytes(const std::string &data)
     return text;
 }
 
+// Text between quotes as a hive writes it, so that a line holds one change and
+// splits at " -> " whatever the text holds: quotes and backslashes escaped,
+// control characters as \n, \r, \t or in octal.
+std::string quoted(const std::string &text)
+{
+    std::string line = "\"";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        char escape[8] = {'\\', c, '\0'};
+        if (c == '\n' || c == '\r' || c == '\t')
+            escape[1] = c == '\n' ? 'n' : c == '\r' ? 'r' : 't';
+        else if (byte < 0x20 || byte == 0x7f)
+            std::snprintf(escape, sizeof escape, "\\%03o", byte);
+        else if (c != '"' && c != '\\')
+            escape[0] = c, escape[1] = '\0';
+        line += escape;
+    }
+    return line + "\"";
+}
+
 // The data as a line shows it: "text", dword:0000002a or hex(type):..
 std::string shown(const StoredValue &value)
 {
     const std::string &data = value.data;
     if (value.type == REG_SZ && !data.empty() && data.back() == '\0' && data.find('\0') == data.size() - 1)
-        return "\"" + data.substr(0, data.size() - 1) + "\"";
+        return quoted(data.substr(0, data.size() - 1));
     if (value.type == REG_DWORD && data.size() == 4) {
         char number[16];
         std::snprintf(number, sizeof number, "dword:%02x%02x%02x%02x", static_cast<unsigned char>(data[3]),
@@ -214,7 +234,7 @@ std::vector<std::string> registryChangeLines()
     for (const auto &change : journal::state().changes) {
         if (change.before == change.after)
             continue;
-        const std::string where = "HKEY_CURRENT_USER\\" + change.keyPath + " \"" + change.name + "\"";
+        const std::string where = "HKEY_CURRENT_USER\\" + change.keyPath + " " + journal::quoted(change.name);
         if (!change.before.present)
             lines.push_back("create " + where + ": " + journal::shown(change.after));
         else if (!change.after.present)

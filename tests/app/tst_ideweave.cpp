@@ -405,13 +405,27 @@ void IdeweaveTest::quietRuns_data()
     quiet("a dry run of an install", hive, "-install -quiet --dry-run --detailed-exitcodes", 2,
           "^would set HKEY_CURRENT_USER\\\\Software\\\\Microsoft\\\\Devstudio\\\\6\\.0\\\\Tools \"NumTools\": dword:00000003 -> "
           "dword:00000005\n(would create [^\n]*\n){22}would create HKEY_CURRENT_USER\\\\SOFTWARE\\\\Brackwater Software"
-          "\\\\Tindral\\\\Options\\\\Studio \"ACTIVATION\": hex:00\n.*would set [^\n]*\"Path Dirs\": \"C:\\\\VC98[^\n]* -> "
-          "\"C:\\\\Tindral\\\\targets[^\n]*\n" + QRegularExpression::escape(dryRunForm(installed)) + "\n$");
+          "\\\\Tindral\\\\Options\\\\Studio \"ACTIVATION\": hex:00\n.*would set [^\n]*\"Path Dirs\": \"C:\\\\\\\\VC98[^\n]* -> "
+          "\"C:\\\\\\\\Tindral\\\\\\\\targets[^\n]*\n" + QRegularExpression::escape(dryRunForm(installed)) + "\n$");
     quiet("a dry run of an uninstall", done, "-uninstall --dry-run -quiet", 0,
           "^would set [^\n]*\"Path Dirs\": [^\n]*\nwould delete [^\n]*\"ACTIVATION\": hex:00\n.*would delete [^\n]*"
-          "\"PathName#4\": \"C:\\\\Tindral\\\\bin\\\\intel\\\\win32\\\\tindopts\\.exe\"\n" +
+          "\"PathName#4\": \"C:\\\\\\\\Tindral\\\\\\\\bin\\\\\\\\intel\\\\\\\\win32\\\\\\\\tindopts\\.exe\"\n" +
               QRegularExpression::escape(dryRunForm(uninstalled)) + "\n$");
     quiet("a dry run that changes nothing", done, "-install --dry-run -quiet --detailed-exitcodes", 0, already + "\n");
+    // Each change on a line of its own, its values escaped as a hive writes them, whatever a user's entry holds.
+    const QByteArray tindral = "C:\\Tindral";
+    const QByteArray quirky = QByteArray(hiveHeader + options(old, true) + directories(productDirs(tindral) + ";" + old) +
+                                         menu({viewer(tindral), optionsTool(tindral), a}))
+                                  .replace(R"("MenuName#2"="Tool C:\\a.exe")", R"("MenuName#2"="Pr\x00fcfung \"quoted\" -> x")")
+                                  .replace(R"("DefaultArguments#2"="-a C:\\a.exe")", R"("DefaultArguments#2"="\"$(FilePath)\"\nsecond")");
+    const QString toolsKey = R"(would set HKEY_CURRENT_USER\Software\Microsoft\Devstudio\6.0\Tools )";
+    const QString movedName = toolsKey + R"("MenuName#0": "Corvessa Brackwater Tindral Viewer" -> "Prüfung \"quoted\" -> x")";
+    const QString movedArguments = toolsKey + R"("DefaultArguments#0": "*.fdc *.tsf tndout.spt tndout.tio tndout.tdf tndout.tqf )"
+                                              R"(tndout.tpf" -> "\"$(FilePath)\"\nsecond")";
+    quiet("a dry run: one change a line, values escaped", quirky, "-uninstall --dry-run -quiet", 0,
+          "^(?=.*\n" + QRegularExpression::escape(movedName) + "\n)(?=.*\n" + QRegularExpression::escape(movedArguments) +
+              "\n)(would (set|create|delete) HKEY_CURRENT_USER\\\\[^\n]* \"[^\n]*\": [^\n]*\n)+" +
+              QRegularExpression::escape(dryRunForm(uninstalled)) + "\n$");
     // Where the product stands, read only, with no window and no catalogues.
     quiet("status: installed", done, "-status", 0,
           "marker: present\nviewer entry: 3\noptions entry: 4\nsearch path: starts with the product's directories\n"
