@@ -1,6 +1,7 @@
 #include "status.h"
 
 #include "devstudio/builddirs.h"
+#include "devstudio/journal.h"
 #include "devstudio/studiotools.h"
 #include "plugininstall.h"
 
@@ -30,6 +31,9 @@ StatusExit reportStatus()
     std::printf("marker: %s\n", marker ? "present" : "absent");
     std::printf("viewer entry: %s\n", indices(viewers).c_str());
     std::printf("options entry: %s\n", indices(optionsTools).c_str());
+    // Which product the menu's viewer names, so that a tool can tell an install for another directory.
+    const std::string named = viewerEntryProductDirectory();
+    std::printf("product directory: %s\n", named.empty() ? "none" : journal::quoted(named).c_str());
     std::printf("search path: %s\n", searchPath ? "starts with the product's directories" : "without the product's directories in front");
     const int inPlace = int(marker) + int(tools) + int(searchPath);
     if (inPlace == 3) {

@@ -109,26 +109,6 @@ std::string hexBytes(const std::string &data)
     return text;
 }
 
-// Text between quotes as a hive writes it, so that a line holds one change and
-// splits at " -> " whatever the text holds: quotes and backslashes escaped,
-// control characters as \n, \r, \t or in octal.
-std::string quoted(const std::string &text)
-{
-    std::string line = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        char escape[8] = {'\\', c, '\0'};
-        if (c == '\n' || c == '\r' || c == '\t')
-            escape[1] = c == '\n' ? 'n' : c == '\r' ? 'r' : 't';
-        else if (byte < 0x20 || byte == 0x7f)
-            std::snprintf(escape, sizeof escape, "\\%03o", byte);
-        else if (c != '"' && c != '\\')
-            escape[0] = c, escape[1] = '\0';
-        line += escape;
-    }
-    return line + "\"";
-}
-
 // The data as a line shows it: "text", dword:0000002a or hex(type):..
 std::string shown(const StoredValue &value)
 {
@@ -150,6 +130,25 @@ std::string shown(const StoredValue &value)
 }
 
 } // namespace
+
+// Quotes and backslashes escaped, control characters as \n, \r, \t or in
+// octal: a line splits at " -> " whatever the text holds.
+std::string quoted(const std::string &text)
+{
+    std::string line = "\"";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        char escape[8] = {'\\', c, '\0'};
+        if (c == '\n' || c == '\r' || c == '\t')
+            escape[1] = c == '\n' ? 'n' : c == '\r' ? 'r' : 't';
+        else if (byte < 0x20 || byte == 0x7f)
+            std::snprintf(escape, sizeof escape, "\\%03o", byte);
+        else if (c != '"' && c != '\\')
+            escape[0] = c, escape[1] = '\0';
+        line += escape;
+    }
+    return line + "\"";
+}
 
 void keyOpened(HKEY key, const std::string &path) { state().keyPaths[key] = path; }
 

@@ -29,6 +29,9 @@ void keyClosed(HKEY key);
 bool pretendKey(const std::string &path, bool create, HKEY &key);
 bool isPretended(HKEY key);
 
+// Text between quotes as a hive writes it, so that a line holds it whole.
+std::string quoted(const std::string &text);
+
 // RegQueryValueExA, answered from the run's kept values first in a dry run.
 LONG query(HKEY key, const char *name, DWORD *type, BYTE *data, DWORD *size);
 // Writes after (or deletes, when it is absent), and notes the change.

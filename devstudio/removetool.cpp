@@ -98,6 +98,23 @@ std::vector<int> productToolEntries(const char *program)
     return entries;
 }
 
+std::string viewerEntryProductDirectory()
+{
+    HKEY tools = nullptr;
+    if (regOpen(HKEY_CURRENT_USER, ToolsKey, &tools) != ERROR_SUCCESS)
+        return std::string();
+    const std::string tail = viewerEntry[pathNamePosition].text + 2; // what follows the directory's "%s"
+    std::string directory;
+    findEntry(tools, entryCount(tools), [&](const std::string &path) {
+        const bool names = path.size() > tail.size() && sameWindowsPath(path.substr(path.size() - tail.size()), tail);
+        if (names)
+            directory = path.substr(0, path.size() - tail.size());
+        return names;
+    });
+    regClose(tools);
+    return directory;
+}
+
 bool studioToolsRemovable(QApplication *application)
 {
     HKEY tools = nullptr;

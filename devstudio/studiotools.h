@@ -2,6 +2,7 @@
 // entry out again.
 #pragma once
 
+#include <string>
 #include <vector>
 
 class QApplication;
@@ -15,6 +16,10 @@ bool studioToolsAddable(QApplication *application);
 // The indices of the entries whose program is the product's own program (as
 // "tindview.exe" names the viewer), in menu order; read only.
 std::vector<int> productToolEntries(const char *program);
+
+// The product directory that the menu's first viewer entry names: its program's
+// path less "\bin\intel\win32\tindview.exe"; "" when no entry names the viewer.
+std::string viewerEntryProductDirectory();
 
 // Whether the product's entries can be found to be taken out: false, with the
 // count's box shown, when the menu has a count that is no number.

@@ -428,11 +428,16 @@ void IdeweaveTest::quietRuns_data()
               QRegularExpression::escape(dryRunForm(uninstalled)) + "\n$");
     // Where the product stands, read only, with no window and no catalogues.
     quiet("status: installed", done, "-status", 0,
-          "marker: present\nviewer entry: 3\noptions entry: 4\nsearch path: starts with the product's directories\n"
-          "state: installed\n", "", "TINDRALDIR=C:\\Tindral");
+          "marker: present\nviewer entry: 3\noptions entry: 4\nproduct directory: \"C:\\\\Tindral\"\n"
+          "search path: starts with the product's directories\nstate: installed\n", "", "TINDRALDIR=C:\\Tindral");
+    // Installed for another product directory: the entries it names are not this product's.
+    quiet("status: installed for another directory", done, "-status", 1,
+          "marker: present\nviewer entry: none\noptions entry: none\nproduct directory: \"C:\\\\Tindral\"\n"
+          "search path: without the product's directories in front\nstate: partly installed, without both Tools entries, "
+          "the search path's directories\n", "", "TINDRALDIR=C:\\Other");
     quiet("status: not installed", hive, "-status -install", 3,
-          "marker: absent\nviewer entry: none\noptions entry: none\nsearch path: without the product's directories in front\n"
-          "state: not installed\n");
+          "marker: absent\nviewer entry: none\noptions entry: none\nproduct directory: none\n"
+          "search path: without the product's directories in front\nstate: not installed\n");
     quiet("status: entries removed by hand", installedHive({}, old, "C:\\Tindral").replace("tindview.exe", "other.exe"), "--status", 1,
           "^marker: present\nviewer entry: none\noptions entry: 1\n.*state: partly installed, without both Tools entries\n$",
           "", "TINDRALDIR=C:\\Tindral");
