@@ -131,7 +131,7 @@ beside_studio() {
     tr -d '\r' <"$prefix/studio.out"
     return $status
 }
-tools_key() { beside_studio reg export 'HKCU\Software\Microsoft\Devstudio' 'C:\tools.reg' /y >/dev/null && cat "$prefix/drive_c/tools.reg"; }
+tools_key() { beside_studio reg export 'HKCU\Software\Microsoft\Devstudio' 'C:\tools.reg' /y >/dev/null && iconv -f UTF-16LE -t UTF-8 "$prefix/drive_c/tools.reg"; }
 running='ideweave: Developer Studio (MSDEV.EXE) is running and would undo the change when it closes: close Developer Studio, then run again'
 for _ in $(seq 60); do
     status_out=$(beside_studio "$exe" -status) || true
