@@ -9,6 +9,7 @@
 #include <cstring>
 #include <cstdio>
 #include <dirent.h>
+#include <fstream>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -195,25 +196,39 @@ std::string workingDirectoryOf(const char *pid)
                                                                     : std::string();
 }
 
-// A wineserver works in its server directory, wherever a TMPDIR or a Wine build
-// put it: a process whose working directory bears the prefix's server name is
-// one. Root sees every process; a user sees their own, which are the ones that
-// can run the user's prefix. The directory of the lock this process holds does
-// not count: a server there waits for the lock before it reads anything.
-bool serverProcessRunning(const std::string &name, const std::string &ownDirectory)
+// Whether a process is a wineserver of the prefix, by its working directory as
+// /proc shows it: a server works in its server directory, wherever a TMPDIR or
+// a Wine build put it; while it starts, it works in the prefix itself. The
+// directory of the lock this process holds does not count: a server there
+// waits for the lock before it reads anything.
+bool isServerOfPrefix(const std::string &pid, const std::string &name, const DirectoryId &prefix,
+                      const std::string &ownDirectory)
 {
-    DIR *processes = ::opendir("/proc");
+    const std::string directory = workingDirectoryOf(pid.c_str());
+    const size_t slash = directory.rfind('/');
+    if (slash != std::string::npos && directory.compare(slash + 1, std::string::npos, name) == 0)
+        return directory != ownDirectory;
+    DirectoryId working;
+    if (!directoryId("/proc/" + pid + "/cwd", working) || working.device != prefix.device || working.inode != prefix.inode)
+        return false;
+    std::ifstream command("/proc/" + pid + "/comm");
+    std::string program;
+    std::getline(command, program);
+    return program.compare(0, 10, "wineserver") == 0;
+}
+
+// Root sees every process; a user sees their own, which are the ones that can
+// run the user's prefix.
+bool serverProcessRunning(const std::string &prefix, const std::string &name, const std::string &ownDirectory)
+{
+    DirectoryId prefixId;
+    DIR *processes = directoryId(prefix, prefixId) ? ::opendir("/proc") : nullptr;
     if (!processes)
         return false;
     bool found = false;
-    while (const dirent *entry = found ? nullptr : ::readdir(processes)) {
-        if (!std::isdigit(static_cast<unsigned char>(entry->d_name[0])))
-            continue;
-        const std::string directory = workingDirectoryOf(entry->d_name);
-        const size_t slash = directory.rfind('/');
-        found = slash != std::string::npos && directory.compare(slash + 1, std::string::npos, name) == 0 &&
-                directory != ownDirectory;
-    }
+    while (const dirent *entry = found ? nullptr : ::readdir(processes))
+        found = std::isdigit(static_cast<unsigned char>(entry->d_name[0])) &&
+                isServerOfPrefix(entry->d_name, name, prefixId, ownDirectory);
     ::closedir(processes);
     return found;
 }
@@ -362,7 +377,7 @@ bool wineserverRunning(const std::string &prefix, const WineServerLock *own)
 {
     const std::string ownPath = own && own->held() ? own->lockPath() : std::string();
     std::string name;
-    if (serverName(prefix, name) && serverProcessRunning(name, ownPath.substr(0, ownPath.rfind('/'))))
+    if (serverName(prefix, name) && serverProcessRunning(prefix, name, ownPath.substr(0, ownPath.rfind('/'))))
         return true;
     for (const std::string &directory : wineServerDirectories(prefix)) {
         const std::string path = directory + "/lock";
