@@ -335,18 +335,26 @@ void IdeweaveTest::quietRuns_data()
     QTest::addColumn<QString>("err"); // PREFIX stands for the prefix
     QTest::addColumn<QString>("setting"); // NAME=VALUE, or NAME to remove it
     auto quiet = [](const char *name, const QByteArray &hive, const char *arguments, int exitCode, const QString &out,
-                    const char *err = "", const char *setting = "") {
-        QTest::newRow(name) << hive << QString(arguments) << exitCode << out << QString(err) << QString(setting);
+                    const QString &err = {}, const char *setting = "") {
+        QTest::newRow(name) << hive << QString(arguments) << exitCode << out << err << QString(setting);
     };
+    // In quiet runs each of the program's own messages is followed by its cause and remedy.
+    const QString noRoomRemedy = "ideweave: fewer than two of the Tools menu's 16 places are free: remove two tools in "
+                                 "Developer Studio, then install again\n";
+    const QString noMenuRemedy = "ideweave: Developer Studio has stored no Tools menu for this user: start Developer Studio "
+                                 "once, open and close the Tools menu, then run again\n";
+    const QString noSearchPathRemedy = "ideweave: Developer Studio has stored no search path for this user: open Tools, "
+                                       "Options, Directories in Developer Studio once, then install again\n";
     const QByteArray hive = freshHive(tools(3));
     quiet("install", hive, "reinstall /quiet", 0, installed + "\n");
     quiet("the last mode counts", hive, "-quiet -install uninstaller", 0, notInstalled + "\n");
     quiet("usage", hive, "-quiet -Install", 2, usage + "\n");
     quiet("a toolkit option's value is no mode", hive, "-quiet -style install", 2, usage + "\n");
     quiet("a problem on the way", freshHive(tools(16)), "-install -quiet", 1, notInstalled + "\n",
-          "Info: TOO MANY TOOLS INSTALLED. \n Free at least two spaces in the tools menu bar.\n");
+          "Info: TOO MANY TOOLS INSTALLED. \n Free at least two spaces in the tools menu bar.\n" + noRoomRemedy);
     quiet("in German", hiveHeader, "-install -quiet", 1, "Corvessa Brackwater Tindral: Optionen sind nicht installiert\n",
-          "Hinweis: Corvessa Brackwater Tindral Fehler #1\nFehler: Der Schlüssel von Visual C++ lässt sich nicht öffnen\n",
+          "Hinweis: Corvessa Brackwater Tindral Fehler #1\n" + noMenuRemedy + "Fehler: Der Schlüssel von Visual C++ lässt sich nicht öffnen\n" +
+              noSearchPathRemedy,
           "LANG=de_DE.UTF-8");
     quiet("no prefix", hive, "-uninstall -quiet", 255, "",
           "Warning: Cannot use the registry 'PREFIX/none/user.reg': the Wine prefix PREFIX/none does not exist\n", "WINEPREFIX=PREFIX/none");
@@ -355,9 +363,12 @@ void IdeweaveTest::quietRuns_data()
           "Warning: Cannot use the registry 'PREFIX/none/user.reg': the Wine prefix PREFIX/none does not exist\n",
           "WINEPREFIX=PREFIX/none");
     quiet("no TINDRALDIR", hive, "-install -quiet", 255, "",
-          "Warning: Fatal Error: please setup TINDRALDIR environment variable.\n", "TINDRALDIR");
+          "Warning: Fatal Error: please setup TINDRALDIR environment variable.\n"
+          "ideweave: set TINDRALDIR to the product's installation directory, then run again\n", "TINDRALDIR");
     quiet("no catalogue directory", hive, "-install -quiet", 255, "",
-          "Warning: Fatal Error: directory doesn't exist 'PREFIX/dosdevices/c:/Missing//lib/locale'\n", "TINDRALDIR=C:\\Missing\\");
+          "Warning: Fatal Error: directory doesn't exist 'PREFIX/dosdevices/c:/Missing//lib/locale'\n"
+          "ideweave: TINDRALDIR names no installed product (its lib/locale is missing): name the product's installation directory\n",
+          "TINDRALDIR=C:\\Missing\\");
     // The product removed before it was unhooked: the uninstall still takes it out.
     quiet("uninstall without catalogues", installedHive(tools(3), old, "C:\\Missing"), "-uninstall -quiet", 0, uninstalled + "\n",
           "ideweave: the catalogues are missing (directory doesn't exist 'PREFIX/dosdevices/c:/Missing/lib/locale'): "
@@ -397,9 +408,10 @@ void IdeweaveTest::quietRuns_data()
     quiet("nothing to take out", hive, "-uninstall -quiet --detailed-exitcodes", 0, notInstalled + "\n");
     quiet("taken out", done, "-uninstall -quiet --detailed-exitcodes", 2, uninstalled + "\n");
     quiet("a problem, nothing changed", freshHive(tools(16)), "-install -quiet --detailed-exitcodes", 4, notInstalled + "\n",
-          "Info: TOO MANY TOOLS INSTALLED. \n Free at least two spaces in the tools menu bar.\n");
+          "Info: TOO MANY TOOLS INSTALLED. \n Free at least two spaces in the tools menu bar.\n" + noRoomRemedy);
     quiet("changed, with a problem", hiveHeader + options(old, true) + menu(tools(3) << viewer() << optionsTool()),
-          "-uninstall -quiet --detailed-exitcodes", 6, uninstalled + "\n", "Error: Unable to open key for MS compiler\n");
+          "-uninstall -quiet --detailed-exitcodes", 6, uninstalled + "\n", "Error: Unable to open key for MS compiler\n"
+          "ideweave: Developer Studio's search path is gone: open Tools, Options, Directories in Developer Studio once to make it again\n");
     quiet("usage, in detail", hive, detailed, 64, usage + "\n");
     // A dry run: the changes it would make, and nothing saved.
     quiet("a dry run of an install", hive, "-install -quiet --dry-run --detailed-exitcodes", 2,

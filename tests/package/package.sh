@@ -11,12 +11,18 @@ build=$1 sample=$2 version=$3 source=$4
 work=$(mktemp -d /tmp/ideweave-package.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 [ -z "$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$build/ideweave.1" 2>&1 >/dev/null)" ] || fail "the manual page has warnings"
+# Option and variable names are never broken across lines.
+for width in 60 80; do
+    LC_ALL=C.UTF-8 MANWIDTH=$width man -E UTF-8 -l "$build/ideweave.1" 2>/dev/null | grep -qE '[[:alpha:]]‐$' \
+        && fail "the manual page breaks a word at $width columns"
+done
 release=$(sed -n 's/^ -- .*  [A-Z][a-z]*, \([0-9]*\) \([A-Z][a-z]*\) \([0-9]*\) .*/\1 \2 \3/p' "$source/doc/changelog" | head -n 1)
 grep -q "^\.TH IDEWEAVE 1 \"$(date -d "$release" +%F)\" \"ideweave $version\"" "$build/ideweave.1" \
     || fail "the manual page does not carry the changelog's date $release"
 deb=$(BUILD_DIR=$work/build "$source/scripts/package-deb.sh")
 expected=$(printf '%s\n' usr/bin/ideweave usr/share/doc/ideweave/README.md usr/share/doc/ideweave/changelog.gz \
-    usr/share/doc/ideweave/copyright usr/share/man/man1/ideweave.1.gz)
+    usr/share/doc/ideweave/copyright usr/share/doc/ideweave/examples/ansible/{README.md,hook.yml,tasks/ideweave.yml,unhook.yml} \
+    usr/share/man/man1/ideweave.1.gz | sort)
 [ "$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sed 's|^\./||' | sort)" = "$expected" ] || fail "the .deb holds more or less"
 for library in libc6 libstdc++6 libqt6widgets6 libqt6core6; do
     dpkg-deb -f "$deb" Depends | grep -q "$library" || fail "the .deb does not depend on $library"
