@@ -301,15 +301,10 @@ std::string utf8FromLocale(const std::string &text)
     return converted;
 }
 
-// The ANSI code page that Wine gives the locale's language, as Windows does.
-unsigned ansiCodePageOfLocale()
+// The ANSI code page that Windows, and Wine, give a language ("de") of a
+// country ("AT").
+unsigned ansiCodePageOfLanguage(const std::string &language, const std::string &country)
 {
-    const char *name = std::setlocale(LC_CTYPE, nullptr);
-    const std::string locale = name ? name : "C";
-    const std::string language = locale.substr(0, locale.find_first_of("_.@"));
-    const std::string country = locale.size() > language.size() + 2 && locale[language.size()] == '_'
-                                    ? locale.substr(language.size() + 1, 2)
-                                    : std::string();
     static const struct {
         const char *languages;
         unsigned codePage;
@@ -326,6 +321,32 @@ unsigned ansiCodePageOfLocale()
     return 1252;
 }
 
+// The locale that the prefix's user ran Wine with ("ru-RU"), as the prefix
+// records it, so that the verdict is the same whoever asks; else the caller's
+// ("ru_RU.UTF-8").
+std::string localeOfPrefixUser()
+{
+    HKEY international = nullptr;
+    char recorded[64] = "";
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\International", 0, KEY_READ, &international) == ERROR_SUCCESS) {
+        if (readText(international, "LocaleName", recorded, sizeof recorded) != ERROR_SUCCESS)
+            recorded[0] = '\0';
+        RegCloseKey(international);
+    }
+    if (recorded[0])
+        return recorded;
+    const char *name = std::setlocale(LC_CTYPE, nullptr);
+    return name ? name : "C";
+}
+
+unsigned ansiCodePageOfPrefixUser()
+{
+    const std::string locale = localeOfPrefixUser();
+    const std::string language = locale.substr(0, locale.find_first_of("_-.@"));
+    const bool countryFollows = locale.size() >= language.size() + 3 && (locale[language.size()] == '_' || locale[language.size()] == '-');
+    return ansiCodePageOfLanguage(language, countryFollows ? locale.substr(language.size() + 1, 2) : std::string());
+}
+
 } // namespace
 
 std::string codePageProblemOfVariable(const char *name)
@@ -333,7 +354,7 @@ std::string codePageProblemOfVariable(const char *name)
     const char *value = std::getenv(name);
     if (!value)
         return std::string();
-    const unsigned codePage = ansiCodePageOfLocale();
+    const unsigned codePage = ansiCodePageOfPrefixUser();
     const std::string target = "CP" + std::to_string(codePage);
     const std::u16string text = winreg::utf8ToUtf16(utf8FromLocale(value));
     for (size_t i = 0; i < text.size(); ++i) {

@@ -394,6 +394,12 @@ void IdeweaveTest::quietRuns_data()
           "Warning: TINDRALDIR holds the character U+041A, which Developer Studio cannot read in the ANSI code page 1252\n",
           "TINDRALDIR=PREFIX/drive_c/Кино");
     quiet("Latin-1 under code page 1252", hive, "-install -quiet", 0, installed + "\n", "", "TINDRALDIR=PREFIX/drive_c/Café");
+    // The code page is that of the locale the prefix records for its user, whoever runs the program.
+    const QByteArray russian = hive + section("Control Panel\\International", "\"LocaleName\"=\"ru-RU\"\n");
+    quiet("Cyrillic where the prefix records Russian", russian, "-install -quiet", 0, installed + "\n", "", "TINDRALDIR=PREFIX/drive_c/Кино");
+    quiet("Latin-1 where the prefix records Russian", russian, "-install -quiet", 255, "",
+          "Warning: TINDRALDIR holds the character U+00E9, which Developer Studio cannot read in the ANSI code page 1251\n",
+          "TINDRALDIR=PREFIX/drive_c/Café");
     // Where the new file must go stands a directory.
     quiet("a save that fails", hive, "-install -quiet", 1, "",
           "Error: Cannot save the registry 'PREFIX/user.reg': cannot create PREFIX/user.reg.ideweave-new: File exists\n");
