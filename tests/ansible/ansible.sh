@@ -1,9 +1,11 @@
 #!/bin/bash
-# The Ansible playbooks on three local users, each with a copy of the sample
-# prefix, over a local connection as root: the first hook changes 3, the second
-# none; check mode reports the change and leaves every user.reg byte for byte;
-# a German controller locale gives the same counts; the unhook restores each
-# prefix; every file keeps its owner.
+# The Ansible playbooks and their module on three local users, each with a copy
+# of the sample prefix, over a local connection as root: the first hook changes
+# 3, the second none; check mode reports the change and leaves every user.reg
+# byte for byte, and with --diff shows each value before and after; a German
+# controller locale gives the same counts; a hook for another product directory
+# converges in one run; the unhook restores each prefix; every file keeps its
+# owner; a prefix that cannot be used fails for its user alone.
 #   ansible.sh IDEWEAVE SAMPLE_PREFIX GERMAN_QM PLAYBOOKS
 set -eu
 . "$(dirname "$0")/../wine/lib.sh"
@@ -35,7 +37,7 @@ echo "localhost ansible_connection=local ansible_python_interpreter=/usr/bin/pyt
         useradd -M -d "$work/$user" -s /usr/sbin/nologin "$user"
         mkdir -p "$work/$user"
         cp -a "$sample" "$work/$user/.wine-vc6"
-        mkdir -p "$work/$user/.wine-vc6/drive_c/Tindral/lib/locale"
+        mkdir -p "$work/$user/.wine-vc6/drive_c/Tindral/lib/locale" "$work/$user/.wine-vc6/drive_c/Other/lib/locale"
         cp "$german" "$work/$user/.wine-vc6/drive_c/Tindral/lib/locale/"
         chown -R "$user:" "$work/$user"
         cp "$work/$user/.wine-vc6/user.reg" "$work/$user.before"
@@ -43,27 +45,38 @@ echo "localhost ansible_connection=local ansible_python_interpreter=/usr/bin/pyt
     done
 } >"$work/users.yml"
 
-# play PLAYBOOK [OPTION...]: the play's count of changed tasks' items, from its recap.
+# play PLAYBOOK [OPTION...]: the play's count of changed tasks' items; its output is in $work/play.out.
 play() {
-    local playbook=$1 out
+    local playbook=$1
     shift
-    out=$(ansible-playbook -i "$work/hosts" "$playbooks/$playbook" -e @"$work/users.yml" "$@" 2>&1) \
-        || { echo "$out" >&2; fail "ansible-playbook $playbook $* failed"; return; }
-    grep -c '^changed: \[localhost\]' <<<"$out" || true
+    ansible-playbook -i "$work/hosts" "$playbooks/$playbook" -e @"$work/users.yml" "$@" >"$work/play.out" 2>&1 \
+        || { cat "$work/play.out" >&2; fail "ansible-playbook $playbook $* failed"; return; }
+    grep -c '^changed: \[localhost\]' "$work/play.out" || true
 }
 same_hives() { for user in "${users[@]}"; do cmp -s "$work/$user.before" "$work/$user/.wine-vc6/user.reg" || return 1; done; }
-statuses() { for user in "${users[@]}"; do
-    WINEPREFIX=$work/$user/.wine-vc6 TINDRALDIR='C:\Tindral' "$ideweave" -status >/dev/null && echo -n 0 || echo -n $?
+statuses() { for user in "${users[@]}"; do # for the product directory $1, C:\Tindral without one
+    WINEPREFIX=$work/$user/.wine-vc6 TINDRALDIR=${1:-'C:\Tindral'} "$ideweave" -status >/dev/null && echo -n 0 || echo -n $?
 done; }
 
 [ "$(play hook.yml --check)" = 3 ] || fail "check mode does not report 3 changes"
 same_hives || fail "check mode changed a user.reg"
+[ "$(play hook.yml --check --diff)" = 3 ] || fail "check mode with --diff does not report 3 changes"
+same_hives || fail "check mode with --diff changed a user.reg"
+for sign in - +; do
+    grep -qE "^[$sign]HKEY_CURRENT_USER.Software.Microsoft.Devstudio.6.0.Tools \"NumTools\": dword:0000000" "$work/play.out" \
+        || fail "--diff does not show the count of the Tools menu with '$sign': $(head -n 40 "$work/play.out")"
+done
 [ "$(play hook.yml)" = 3 ] || fail "the first hook does not change 3 prefixes"
 [ "$(statuses)" = 000 ] || fail "after the hook the prefixes' statuses are $(statuses), not 000"
 [ "$(play hook.yml)" = 0 ] || fail "the second hook changes something"
 [ "$(LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 play hook.yml)" = 0 ] || fail "under a German locale the second hook changes something"
+# Hooked for C:\Tindral, hooked for C:\Other: unhooked and hooked again in one run.
+[ "$(play hook.yml -v -e 'tindraldir=C:\Other')" = 3 ] || fail "a hook for another product directory does not change 3 prefixes"
+[ "$(grep -c '"converged": true' "$work/play.out")" = 3 ] || fail "the hook for C:\\Other does not say that it converged"
+[ "$(statuses 'C:\Other')" = 000 ] || fail "after the hook for C:\\Other the statuses are $(statuses 'C:\Other'), not 000"
+[ "$(play hook.yml -e 'tindraldir=C:\Other')" = 0 ] || fail "a second hook for C:\\Other changes something"
 [ "$(LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 play unhook.yml --check)" = 3 ] || fail "check mode of the unhook does not report 3 changes"
-[ "$(statuses)" = 000 ] || fail "check mode of the unhook changed a prefix"
+[ "$(statuses 'C:\Other')" = 000 ] || fail "check mode of the unhook changed a prefix"
 [ "$(play unhook.yml)" = 3 ] || fail "the unhook does not change 3 prefixes"
 [ "$(statuses)" = 333 ] || fail "after the unhook the prefixes' statuses are $(statuses), not 333"
 for user in "${users[@]}"; do
@@ -72,4 +85,9 @@ for user in "${users[@]}"; do
     [ -z "$(find "$work/$user" ! -user "$user")" ] || fail "files in $user's home are no longer $user's: $(find "$work/$user" ! -user "$user")"
 done
 [ "$(play unhook.yml)" = 0 ] || fail "the second unhook changes something"
+# A prefix that cannot be used fails its user's run alone, with ideweave's message.
+echo garbage >"$work/${users[2]}/.wine-vc6/user.reg"
+ansible-playbook -i "$work/hosts" "$playbooks/hook.yml" -e @"$work/users.yml" >"$work/play.out" 2>&1 && fail "a broken prefix does not fail"
+[ "$(grep -c '^changed: \[localhost\]' "$work/play.out")" = 2 ] && grep -q "^failed: \[localhost\] (item=${users[2]}" "$work/play.out" \
+    && grep -q 'Cannot use the registry' "$work/play.out" || fail "a broken prefix does not fail its user alone: $(tail -n 20 "$work/play.out")"
 finish "the playbooks hook and unhook three users' prefixes, report changes by exit status and keep check mode dry"
