@@ -6,7 +6,7 @@
 #                     mingw-w64 for 32-bit and 64-bit Windows, and the tools that build Qt from its source
 #   setup.sh --tests  all of that and what the tests need: Wine with its 32-bit
 #                     half (Debian's i386 architecture), clang for fuzzing and the sanitizers, Xvfb,
-#                     packaging tools and lintian, Ansible, a German locale
+#                     packaging tools and lintian, Ansible, German and Russian locales
 set -eu
 packages=(cmake make g++ qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools dpkg-dev)
 if [ "${1:-}" = "--windows" ] || [ "${1:-}" = "--tests" ]; then
@@ -31,10 +31,14 @@ if [ ${#missing[@]} -ne 0 ]; then
     "${as_root[@]}" apt-get update -q
     DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
-# Wine takes its language from the C library's locale, which must exist.
-if [ "${1:-}" = "--tests" ] && ! locale -a 2>/dev/null | grep -qix 'de_DE.utf-\?8'; then
-    echo "Generating the de_DE.UTF-8 locale"
-    "${as_root[@]}" sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-    grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' | "${as_root[@]}" tee -a /etc/locale.gen >/dev/null
-    "${as_root[@]}" locale-gen >/dev/null
+# Wine takes its language from the C library's locale, which must exist; the
+# tests run controllers and programs under German and Russian ones.
+if [ "${1:-}" = "--tests" ]; then
+    for locale in de_DE ru_RU; do
+        locale -a 2>/dev/null | grep -qix "$locale.utf-\?8" && continue
+        echo "Generating the $locale.UTF-8 locale"
+        "${as_root[@]}" sed -i "s/^# *\($locale.UTF-8 UTF-8\)/\1/" /etc/locale.gen
+        grep -q "^$locale.UTF-8 UTF-8" /etc/locale.gen || echo "$locale.UTF-8 UTF-8" | "${as_root[@]}" tee -a /etc/locale.gen >/dev/null
+        "${as_root[@]}" locale-gen >/dev/null
+    done
 fi

@@ -2,8 +2,8 @@
 # The Ansible playbooks and their module on three local users, each with a copy
 # of the sample prefix, over a local connection as root: the first hook changes
 # 3, the second none; check mode reports the change and leaves every user.reg
-# byte for byte, and with --diff shows each value before and after; a German
-# controller locale gives the same counts; a hook for another product directory
+# byte for byte, and with --diff shows each value before and after; German and
+# Russian controller locales give the same counts; a hook for another product directory
 # converges in one run; the unhook restores each prefix; every file keeps its
 # owner; a prefix that cannot be used fails for its user alone.
 #   ansible.sh IDEWEAVE SAMPLE_PREFIX GERMAN_QM PLAYBOOKS
@@ -70,6 +70,7 @@ done
 [ "$(statuses)" = 000 ] || fail "after the hook the prefixes' statuses are $(statuses), not 000"
 [ "$(play hook.yml)" = 0 ] || fail "the second hook changes something"
 [ "$(LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 play hook.yml)" = 0 ] || fail "under a German locale the second hook changes something"
+[ "$(LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8 play hook.yml)" = 0 ] || fail "under a Russian locale the second hook changes something"
 # Hooked for C:\Tindral, hooked for C:\Other: unhooked and hooked again in one run.
 [ "$(play hook.yml -v -e 'tindraldir=C:\Other')" = 3 ] || fail "a hook for another product directory does not change 3 prefixes"
 [ "$(grep -c '"converged": true' "$work/play.out")" = 3 ] || fail "the hook for C:\\Other does not say that it converged"
