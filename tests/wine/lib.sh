@@ -54,11 +54,15 @@ check_window() {
     local title=$1 screenshot=$2 window= program status=0 expected=${expected_status:-0}
     shift 2
     for tool in Xvfb xdotool xdpyinfo import; do command -v $tool >/dev/null || skip "$tool is not installed"; done
-    export DISPLAY=:$((100 + RANDOM % 200))
-    Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    # Xvfb picks a free display itself and names it once it takes connections.
+    local number
+    number=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number" >/dev/null 2>&1 &
     displays+=($!)
-    for _ in $(seq 300); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-    xdpyinfo >/dev/null 2>&1 || { fail "Xvfb did not answer on $DISPLAY"; return; }
+    for _ in $(seq 300); do [ -s "$number" ] && break; sleep 0.1; done
+    export DISPLAY=:$(head -n 1 "$number")
+    rm -f "$number"
+    xdpyinfo >/dev/null 2>&1 || { fail "Xvfb did not answer on '$DISPLAY'"; return; }
     "$@" &
     program=$!
     if [ -n "${box_title:-}" ]; then
@@ -85,5 +89,7 @@ check_window() {
     kill $program 2>/dev/null && fail "the program still runs after Return"
     wait $program || status=$?
     [ "$status" -eq "$expected" ] || fail "exit status $status after Return, not $expected"
-    kill "${displays[-1]}" 2>/dev/null || true # each window its own display, gone with it
+    # Each window its own display, gone before the next one starts.
+    kill "${displays[-1]}" 2>/dev/null || true
+    wait "${displays[-1]}" 2>/dev/null || true
 }
