@@ -133,12 +133,6 @@ bool currentStamp(const std::string &path, FileStamp &stamp, std::string &proble
 
 namespace {
 
-std::string nameOfUser(uid_t uid)
-{
-    const passwd *user = ::getpwuid(uid);
-    return user ? user->pw_name : "user " + std::to_string(uid);
-}
-
 // A link on the way to the prefix that neither root nor the prefix's owner made
 // would let its maker point root's run at another user's prefix: refused, as
 // the kernel refuses such links in shared folders.
@@ -149,7 +143,7 @@ bool reachedThroughForeignLink(const std::string &prefix, uid_t owner, std::stri
         struct stat link;
         if (::lstat(part.c_str(), &link) == 0 && S_ISLNK(link.st_mode) && link.st_uid != 0 && link.st_uid != owner) {
             problem = "the Wine prefix " + prefix + " is reached through the link " + part + " of " +
-                      nameOfUser(link.st_uid) + ", but belongs to " + nameOfUser(owner) + ": name the prefix itself";
+                      userName(link.st_uid) + ", but belongs to " + userName(owner) + ": name the prefix itself";
             return true;
         }
         if (end == std::string::npos)
@@ -170,6 +164,12 @@ void useOwnersTemporaryFolder(uid_t owner)
 }
 
 } // namespace
+
+std::string userName(uid_t uid)
+{
+    const passwd *user = ::getpwuid(uid);
+    return user ? user->pw_name : "user " + std::to_string(uid);
+}
 
 bool runAsPrefixOwner(const std::string &prefix, std::string &problem)
 {

@@ -50,6 +50,8 @@ inline constexpr int lockTimeoutSeconds = 10;
 // create, change or replace no file that the owner could not. False when that
 // cannot be done, or when a link of a third user's leads to the prefix.
 bool runAsPrefixOwner(const std::string &prefix, std::string &problem);
+// The name of a user, or "user <uid>" for one without a passwd entry.
+std::string userName(uid_t uid);
 
 // Writes all of data, going on after short writes and interruptions.
 bool writeAll(int fd, std::string_view data);

@@ -45,12 +45,6 @@ Store &store()
     return instance;
 }
 
-std::string userName(uid_t uid)
-{
-    const passwd *user = ::getpwuid(uid);
-    return user ? user->pw_name : "user " + std::to_string(uid);
-}
-
 // Who must stop Wine: the prefix's owner, when root runs on the owner's prefix.
 std::string stopWineAdvice()
 {
