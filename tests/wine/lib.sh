@@ -54,10 +54,11 @@ check_window() {
     local title=$1 screenshot=$2 window= program status=0 expected=${expected_status:-0}
     shift 2
     for tool in Xvfb xdotool xdpyinfo import; do command -v $tool >/dev/null || skip "$tool is not installed"; done
-    # Xvfb picks a free display itself and names it once it takes connections.
+    # Xvfb picks a free display itself and names it once it takes connections;
+    # -noreset: it would otherwise reset, refusing clients, when xdpyinfo leaves.
     local number
     number=$(mktemp)
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number" >/dev/null 2>&1 &
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$number" >/dev/null 2>&1 &
     displays+=($!)
     for _ in $(seq 300); do [ -s "$number" ] && break; sleep 0.1; done
     export DISPLAY=:$(head -n 1 "$number")
