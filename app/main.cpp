@@ -7,6 +7,7 @@
 #include "status.h"
 #include "plugininstall.h"
 #include "report.h"
+#include "runlog.h"
 
 #include <QApplication>
 
@@ -81,7 +82,8 @@ void printUsage()
 {
     std::printf(
         "Usage: ideweave {-install|-uninstall} [-quiet] [--dry-run] [--detailed-exitcodes]\n"
-        "       ideweave -status\n"
+        "                [--log FILE] [--tindraldir DIR]\n"
+        "       ideweave -status [--log FILE] [--tindraldir DIR]\n"
         "       ideweave --help | --version\n"
         "\n"
         "Hooks the Tindral tools into Visual C++ 6.0 Developer Studio for the current\n"
@@ -97,6 +99,10 @@ void printUsage()
         "                         and save nothing\n"
         "  --detailed-exitcodes   exit 0 nothing needed changing, 2 changed, 4 a problem\n"
         "                         and nothing changed, 6 changed with a problem, 64 usage\n"
+        "  --log FILE             append a record of the run to FILE: who ran it, on\n"
+        "                         which registry, every message and change, the outcome\n"
+        "  --tindraldir DIR       the product's installation directory for this run,\n"
+        "                         in place of TINDRALDIR\n"
         "  -h, --help             this text\n"
         "  --version              the program's version\n"
         "\n"
@@ -104,7 +110,8 @@ void printUsage()
         "255 the run could not start (nothing was changed).\n"
         "\n"
         "Environment:\n"
-        "  TINDRALDIR        the product's installation directory (required)\n"
+        "  TINDRALDIR        the product's installation directory (required, unless\n"
+        "                    --tindraldir names it)\n"
         "  WINEPREFIX        the Wine prefix whose user.reg is changed (default ~/.wine)\n"
         "  HOME              the home of the default prefix (else the passwd entry's)\n"
         "  TMPDIR            where Debian's Wine keeps its server folders\n"
@@ -143,7 +150,7 @@ bool studioGate(bool readOnly)
     if (problem.empty())
         return true;
     if (readOnly) {
-        std::fprintf(stderr, "ideweave: %s\n", problem.c_str());
+        reportNote(QString::fromStdString(problem));
         return true;
     }
     showWarning(QStringLiteral("Warning"), QString::fromStdString(problem));
@@ -240,7 +247,7 @@ bool catalogueGate(QApplication *application, Mode mode)
         return true;
     if (catalogueMissing && mode == ModeUninstall) {
         const QString why = problem.trimmed().remove(QStringLiteral("Fatal Error: "));
-        std::fprintf(stderr, "ideweave: the catalogues are missing (%s): uninstalling untranslated\n", qPrintable(why));
+        reportNote(QStringLiteral("the catalogues are missing (%1): uninstalling untranslated").arg(why));
         return true;
     }
     registryRelease(); // no box waits while the registry is held
@@ -262,12 +269,77 @@ int queryStatus()
     return status;
 }
 
+const char *modeName(Mode mode)
+{
+    return mode == ModeInstall ? "install" : mode == ModeUninstall ? "uninstall" : "none";
+}
+
+// Notes in the log what the run changed, would change in a dry run, or could not save.
+void logChanges(RunLog &log, const RunOutcome &outcome, bool dryRun)
+{
+    const QString label = dryRun ? QStringLiteral("would change") : outcome.changed ? QStringLiteral("change")
+                                                                                     : QStringLiteral("not saved");
+    for (const std::string &line : registryChangeLines())
+        log.add(label, QString::fromUtf8(line.c_str()));
+}
+
+// The run proper, once the options are read; its exit status.
+int run(int argc, char **argv, const Options &options, bool quiet, RunLog &log)
+{
+    if (options.status) {
+        log.add(QStringLiteral("mode"), QStringLiteral("status"));
+        return queryStatus();
+    }
+    if (!quiet && !displayAvailable(argc, argv)) {
+        std::fputs("Warning: Cannot open the status window: no display. Run with -quiet to work without a window.\n",
+                   stderr);
+        return ExitRefused;
+    }
+    // The application object and the window live until the process ends.
+    static QApplication *application = new QApplication(argc, argv);
+    const Mode mode = modeFromArguments(argc, argv);
+    log.add(QStringLiteral("mode"), QString::fromLatin1(modeName(mode)) + (options.dryRun ? QStringLiteral(", dry run") : QString()));
+    // The prefix first: a missing one is no missing product.
+    if ((mode != ModeNone && (!registryGate() || !studioGate(options.dryRun))) || !catalogueGate(application, mode))
+        return ExitRefused;
+    static PluginInstall *window = createStatusWindow(application);
+    if (mode == ModeInstall && !productPathGate())
+        return ExitRefused;
+    const RunOutcome outcome = window->runMode(mode, options.dryRun);
+    logChanges(log, outcome, options.dryRun);
+    if (options.dryRun)
+        for (const std::string &line : registryChangeLines())
+            std::printf("would %s\n", QString::fromUtf8(line.c_str()).toLocal8Bit().constData());
+    if (outcome.saved)
+        log.add(QStringLiteral("outcome"), window->text());
+    if (quiet && outcome.saved)
+        std::printf("%s\n", window->text().toLocal8Bit().constData());
+    std::fflush(stdout);
+    if (!quiet && outcome.saved) {
+        window->show();
+        application->exec();
+    }
+    return exitStatus(outcome, options.detailedExitcodes);
+}
+
+QString commandLine(int argc, char **argv)
+{
+    QStringList arguments;
+    for (int index = 1; index < argc; ++index) {
+        const QString argument = QString::fromLocal8Bit(argv[index]);
+        arguments << (argument.isEmpty() || argument.contains(QLatin1Char(' ')) ? QLatin1Char('"') + argument + QLatin1Char('"')
+                                                                                : argument);
+    }
+    return arguments.join(QLatin1Char(' '));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     const Options options = optionsFromArguments(argc, argv);
-    const bool quiet = options.quiet || options.status || options.help || options.version || !options.unknownOption.empty();
+    const bool quiet = options.quiet || options.status || options.help || options.version || !options.unknownOption.empty() ||
+                       !options.missingValue.empty();
     if (quiet)
         prepareQuietMode();
     if (options.help || options.version) {
@@ -278,36 +350,28 @@ int main(int argc, char **argv)
         return ExitDone;
     }
     // An option of a newer program fails safe here: nothing is read or written.
-    if (!options.unknownOption.empty()) {
-        std::fprintf(stderr, "ideweave: unknown option '%s'\n", options.unknownOption.c_str());
+    if (!options.unknownOption.empty() || !options.missingValue.empty()) {
+        if (options.missingValue.empty())
+            std::fprintf(stderr, "ideweave: unknown option '%s'\n", options.unknownOption.c_str());
+        else
+            std::fprintf(stderr, "ideweave: the option '%s' needs a value\n", options.missingValue.c_str());
         return options.detailedExitcodes ? int(DetailedUsage) : int(ExitUsage);
     }
-    if (options.status)
-        return queryStatus();
-    if (!quiet && !displayAvailable(argc, argv)) {
-        std::fputs("Warning: Cannot open the status window: no display. Run with -quiet to work without a window.\n",
-                   stderr);
+    // The product directory of this run: as if TINDRALDIR named it, wherever it is read.
+    if (!options.productDirectory.empty())
+        qputenv("TINDRALDIR", QByteArray(options.productDirectory.c_str()));
+    // The log is opened as the user who started the run, before anything is read or written.
+    static RunLog log;
+    QString logProblem;
+    if (!options.logFile.empty() && !log.open(options.logFile, logProblem)) {
+        std::fprintf(stderr, "ideweave: %s\n", logProblem.toLocal8Bit().constData());
         return ExitRefused;
     }
-    // The application object and the window live until the process ends.
-    static QApplication *application = new QApplication(argc, argv);
-    const Mode mode = modeFromArguments(argc, argv);
-    // The prefix first: a missing one is no missing product.
-    if ((mode != ModeNone && (!registryGate() || !studioGate(options.dryRun))) || !catalogueGate(application, mode))
-        return ExitRefused;
-    static PluginInstall *window = createStatusWindow(application);
-    if (mode == ModeInstall && !productPathGate())
-        return ExitRefused;
-    const RunOutcome outcome = window->runMode(mode, options.dryRun);
-    if (options.dryRun)
-        for (const std::string &line : registryChangeLines())
-            std::printf("would %s\n", line.c_str());
-    if (quiet && outcome.saved)
-        std::printf("%s\n", window->text().toLocal8Bit().constData());
-    std::fflush(stdout);
-    if (!quiet && outcome.saved) {
-        window->show();
-        application->exec();
-    }
-    return exitStatus(outcome, options.detailedExitcodes);
+    log.add(QStringLiteral("command line"), commandLine(argc, argv));
+    const int status = run(argc, argv, options, quiet, log);
+    log.add(QStringLiteral("registry"), QString::fromUtf8(registryLocation().c_str()));
+    for (const QString &message : reportedMessages())
+        log.add(QStringLiteral("message"), message);
+    log.finish(status);
+    return status;
 }

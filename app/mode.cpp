@@ -25,12 +25,33 @@ bool isToolkitOption(const char *argument)
     return false;
 }
 
+// The options that take a value: "--log FILE" or "--log=FILE".
+const char *const valueOptions[] = {"--log", "--tindraldir"};
+
+// The value option that argument starts, with its value when it holds it after "=".
+const char *valueOption(const char *argument, const char **inlineValue)
+{
+    for (const char *option : valueOptions) {
+        const size_t length = std::strlen(option);
+        if (std::strncmp(argument, option, length) != 0 || (argument[length] != '\0' && argument[length] != '='))
+            continue;
+        *inlineValue = argument[length] == '=' ? argument + length + 1 : nullptr;
+        return option;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 Mode modeFromArguments(int argc, char **argv)
 {
     Mode mode = ModeNone;
     for (int i = 1; i < argc; ++i) {
+        const char *inlineValue = nullptr;
+        if (valueOption(argv[i], &inlineValue)) {
+            i += inlineValue ? 0 : 1; // the value is a file's name, not a mode
+            continue;
+        }
         // "uninstall" first, since it contains "install".
         if (std::strstr(argv[i], "uninstall"))
             mode = ModeUninstall;
@@ -45,7 +66,13 @@ Options optionsFromArguments(int argc, char **argv)
     Options options;
     for (int i = 1; i < argc; ++i) {
         const char *argument = argv[i];
-        if (isOneOf(argument, {"-quiet", "/quiet", "--quiet"}))
+        const char *value = nullptr;
+        if (const char *option = valueOption(argument, &value)) {
+            value = value ? value : i + 1 < argc ? argv[++i] : "";
+            if (!*value && options.missingValue.empty())
+                options.missingValue = option;
+            (std::strcmp(option, "--log") == 0 ? options.logFile : options.productDirectory) = value;
+        } else if (isOneOf(argument, {"-quiet", "/quiet", "--quiet"}))
             options.quiet = true;
         else if (isOneOf(argument, {"-status", "--status"}))
             options.status = true;

@@ -7,7 +7,8 @@ enum Mode { ModeNone = 0, ModeUninstall = 1, ModeInstall = 2 };
 
 // Looks at argv[1] to argv[argc - 1]: an argument containing "uninstall" asks for
 // an uninstall, otherwise one containing "install" for an install; the last
-// argument that matches decides. The program name is never looked at.
+// argument that matches decides. The program name and the options that take a
+// value (a log named "install.log") are never looked at.
 Mode modeFromArguments(int argc, char **argv);
 
 // The options, read from the whole command line before the toolkit takes its own out.
@@ -18,6 +19,9 @@ struct Options {
     bool detailedExitcodes = false; // --detailed-exitcodes: changed or not, in the status
     bool help = false; // --help or -h
     bool version = false; // --version
+    std::string logFile; // --log FILE: a record of the run appended to FILE, or ""
+    std::string productDirectory; // --tindraldir DIR: TINDRALDIR for this run, or ""
     std::string unknownOption; // the first "--" argument that is none of these, or ""
+    std::string missingValue; // an option that takes a value, given none, or ""
 };
 Options optionsFromArguments(int argc, char **argv);

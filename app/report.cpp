@@ -11,6 +11,7 @@ namespace {
 
 bool quiet = false;
 int reported = 0;
+QStringList messages;
 
 struct Box {
     QWidget *parent;
@@ -94,6 +95,7 @@ void showError(QWidget *parent, QApplication *application, const char *caption, 
     ++reported;
     const QString translatedCaption = application->translate("ideweave Caption", caption);
     const QString translatedMessage = application->translate("ideweave Message", message);
+    messages << translatedCaption + QStringLiteral(": ") + translatedMessage;
     if (quiet)
         reportOnStandardError(translatedCaption, translatedMessage, message);
     else
@@ -103,6 +105,7 @@ void showError(QWidget *parent, QApplication *application, const char *caption, 
 void showWarning(const QString &caption, const QString &text)
 {
     ++reported;
+    messages << caption + QStringLiteral(": ") + text;
     if (quiet)
         reportOnStandardError(caption, text, text.toUtf8().constData());
     else
@@ -120,5 +123,13 @@ void showDeferredBoxes()
         show(box);
 }
 
+void reportNote(const QString &text)
+{
+    messages << text;
+    std::fprintf(stderr, "ideweave: %s\n", text.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
 void setQuietMode(bool on) { quiet = on; }
+const QStringList &reportedMessages() { return messages; }
 int problemsReported() { return reported; }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QApplication;
 class QWidget;
@@ -19,6 +20,11 @@ void showWarning(const QString &caption, const QString &text);
 void deferBoxes();
 void showDeferredBoxes();
 
+// A line "ideweave: <text>" on standard error that shows no box and is no problem.
+void reportNote(const QString &text);
+
 void setQuietMode(bool quiet);
+// Every box shown (or, quietly, reported) so far, as "<caption>: <text>", and every note.
+const QStringList &reportedMessages();
 // How many boxes have been shown (or, quietly, reported) so far.
 int problemsReported();

@@ -14,6 +14,8 @@
 #include <QtTest>
 
 #include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -96,6 +98,7 @@ private slots:
     void searchPath() { runRow(); }
     void quietRuns_data();
     void quietRuns();
+    void runLog();
 
 private:
     void addColumns();
@@ -467,6 +470,18 @@ void IdeweaveTest::quietRuns_data()
     quiet("--quiet", hive, "--quiet -install", 0, installed + "\n");
     quiet("an unknown option", hive, "-install --force -quiet", 2, "", "ideweave: unknown option '--force'\n");
     quiet("an unknown option, in detail", hive, "-install --force --detailed-exitcodes", 64, "", "ideweave: unknown option '--force'\n");
+    // The product directory for this run; LOG stands for a folder outside the prefix.
+    quiet("--tindraldir instead of TINDRALDIR", hive, "-install -quiet --tindraldir PREFIX/drive_c/Tindral", 0, installed + "\n",
+          "", "TINDRALDIR");
+    quiet("--tindraldir before TINDRALDIR", hive, "-install --tindraldir=PREFIX/drive_c/Tindral -quiet", 0, installed + "\n",
+          "", "TINDRALDIR=C:\\Missing");
+    quiet("--tindraldir without a value", hive, "-install -quiet --tindraldir", 2, "",
+          "ideweave: the option '--tindraldir' needs a value\n");
+    // Option values are names, never modes.
+    quiet("a log named like a mode", hive, "-install -quiet --log LOG/uninstall.log", 0, installed + "\n");
+    quiet("a log that cannot be appended to", hive, "-install -quiet --log=LOG", 255, "",
+          "ideweave: Cannot append to the log 'LOG': Is a directory\n");
+    quiet("--log without a value", hive, "-uninstall -quiet --log=", 2, "", "ideweave: the option '--log' needs a value\n");
 }
 
 void IdeweaveTest::quietRuns()
@@ -499,9 +514,10 @@ void IdeweaveTest::quietRuns()
         settings.remove(setting);
     QProcess process;
     process.setProcessEnvironment(settings);
-    process.start(IDEWEAVE_PROGRAM, arguments.split(' '));
+    process.start(IDEWEAVE_PROGRAM, arguments.replace("PREFIX", fixture.prefix()).replace("LOG", temporary.path()).split(' '));
     QVERIFY(process.waitForFinished(30000));
-    QCOMPARE(QString::fromUtf8(process.readAllStandardError()), err.replace("PREFIX", fixture.prefix()));
+    QCOMPARE(QString::fromUtf8(process.readAllStandardError()),
+             err.replace("PREFIX", fixture.prefix()).replace("LOG", temporary.path()));
     const QString printed = QString::fromUtf8(process.readAllStandardOutput());
     if (out.startsWith('^')) // a pattern for texts too long to spell out
         QVERIFY2(QRegularExpression(out, QRegularExpression::DotMatchesEverythingOption).match(printed).hasMatch(),
@@ -516,6 +532,57 @@ void IdeweaveTest::quietRuns()
         QCOMPARE(filesBelow(fixture.prefix()), filesBefore);
         QCOMPARE(QDir(temporary.path()).entryList({"wine-*"}, QDir::AllEntries | QDir::Hidden), QStringList());
     }
+}
+
+// Each run appends one record, in the order of the run, to a log made as the
+// user's programs make files; what a run found and did stays readable there.
+void IdeweaveTest::runLog()
+{
+    HiveFixture fixture(freshHive(tools(15)), false);
+    const QString product = fixture.prefix() + "/drive_c/Tindral";
+    QDir().mkpath(product + "/lib/locale");
+    QTemporaryDir folder;
+    const QString log = folder.filePath("ideweave.log");
+    auto runWithLog = [&](const QStringList &arguments) {
+        QProcess process;
+        QProcessEnvironment settings = QProcessEnvironment::systemEnvironment();
+        settings.insert("TINDRALDIR", product);
+        settings.insert("LANG", "C.UTF-8");
+        settings.insert("TMPDIR", folder.path());
+        process.setProcessEnvironment(settings);
+        process.start(IDEWEAVE_PROGRAM, arguments + QStringList{"-quiet", "--log", log});
+        return process.waitForFinished(30000) ? process.exitCode() : -1;
+    };
+    QCOMPARE(runWithLog({"-install"}), 1); // no room in the menu
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    struct stat made;
+    QVERIFY(::stat(QFile::encodeName(log).constData(), &made) == 0);
+    QCOMPARE(made.st_mode & 0777, 0666 & ~mask);
+    fixture.setText(freshHive(tools(3)));
+    QCOMPARE(runWithLog({"--dry-run", "-install"}), 0);
+    QCOMPARE(runWithLog({"-install"}), 0);
+    QCOMPARE(runWithLog({"-uninstall", "-status"}), 0);
+    QFile file(log);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QStringList records = QString::fromUtf8(file.readAll()).split("\n\n");
+    QCOMPARE(records.size(), 5); // four records, each ending in an empty line
+    const QString heading = "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ ideweave " IDEWEAVE_VERSION "\nuser: " +
+                            QString::fromLocal8Bit(::getpwuid(::getuid())->pw_name) + "\ncommand line: ";
+    const QString logged = " -quiet --log " + QRegularExpression::escape(log) + "\nregistry: " +
+                           QRegularExpression::escape(fixture.hivePath()) + "\n";
+    const QString change = "HKEY_CURRENT_USER\\\\[^\n]*\n";
+    const QStringList expected = {
+        "-install" + logged + "mode: install\nmessage: Info: TOO MANY TOOLS INSTALLED\\.[^\n]*\n +Free at least two "
+        "spaces in the tools menu bar\\.\noutcome: " + notInstalled + "\nexit status: 1",
+        "--dry-run -install" + logged + "mode: install, dry run\n(would change: (set|create) " + change + "){26}outcome: " +
+            QRegularExpression::escape(dryRunForm(installed)) + "\nexit status: 0",
+        "-install" + logged + "mode: install\n(change: (set|create) " + change + "){26}outcome: " + installed + "\nexit status: 0",
+        "-uninstall -status" + logged + "mode: status\nexit status: 0",
+    };
+    for (int index = 0; index < expected.size(); ++index)
+        QVERIFY2(QRegularExpression("^" + heading + expected[index] + "$").match(records[index]).hasMatch(),
+                 qPrintable(records[index]));
 }
 
 QTEST_MAIN(IdeweaveTest)

@@ -1,0 +1,105 @@
+#include "runlog.h"
+
+#include <QDateTime>
+
+#include <algorithm>
+#include <iterator>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+QString currentUser()
+{
+#ifdef _WIN32
+    return qEnvironmentVariable("USERDOMAIN") + QLatin1Char('\\') + qEnvironmentVariable("USERNAME");
+#else
+    const passwd *user = ::getpwuid(::getuid());
+    return user ? QString::fromLocal8Bit(user->pw_name) : QStringLiteral("user %1").arg(::getuid());
+#endif
+}
+
+int openForAppending(const std::string &path)
+{
+#ifdef _WIN32
+    const std::wstring name = QString::fromLocal8Bit(path.c_str()).toStdWString();
+    return ::_wopen(name.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+#else
+    // A FIFO without a reader fails at once instead of holding the run.
+    return ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+#endif
+}
+
+// Where a line stands in the record, whenever the run noted it: who and what
+// first, then what happened, in the order of the run.
+int rank(const QString &line)
+{
+    static const char *const labels[] = {"user:", "command line:", "registry:", "mode:", "message:",
+                                         "change:", "would change:", "not saved:", "outcome:", "exit status:"};
+    for (int index = 0; index < int(std::size(labels)); ++index)
+        if (line.startsWith(QLatin1String(labels[index])))
+            return index + 1;
+    return 0; // the heading
+}
+
+} // namespace
+
+RunLog::~RunLog()
+{
+    if (m_descriptor >= 0)
+        ::close(m_descriptor);
+}
+
+bool RunLog::open(const std::string &path, QString &problem)
+{
+    m_descriptor = openForAppending(path);
+    if (m_descriptor < 0) {
+        problem = QStringLiteral("Cannot append to the log '%1': %2")
+                      .arg(QString::fromLocal8Bit(path.c_str()), QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    m_lines << QDateTime::currentDateTimeUtc().toString(Qt::ISODate) + QStringLiteral(" ideweave " IDEWEAVE_VERSION);
+    add(QStringLiteral("user"), currentUser());
+    return true;
+}
+
+void RunLog::add(const QString &label, const QString &text)
+{
+    if (!isOpen())
+        return;
+    // A text of several lines goes on, indented, so that each record line starts with its label.
+    QString indented = text.trimmed();
+    indented.replace(QLatin1Char('\n'), QStringLiteral("\n    "));
+    m_lines << label + QStringLiteral(": ") + indented;
+}
+
+void RunLog::finish(int exitStatus)
+{
+    if (!isOpen())
+        return;
+#ifdef _WIN32
+    add(QStringLiteral("exit status"), QString::number(exitStatus));
+    const QString newline = QStringLiteral("\r\n");
+#else
+    add(QStringLiteral("exit status"), QString::number(exitStatus & 0xff)); // as the shell sees it
+    const QString newline = QStringLiteral("\n");
+#endif
+    std::stable_sort(m_lines.begin(), m_lines.end(),
+                     [](const QString &a, const QString &b) { return rank(a) < rank(b); });
+    const QByteArray record = (m_lines.join(newline) + newline + newline).toUtf8();
+    // A log that fills up or goes away loses its record, not the run's outcome.
+    if (::write(m_descriptor, record.constData(), static_cast<unsigned>(record.size())) < 0)
+        std::fprintf(stderr, "ideweave: cannot append to the log: %s\n", std::strerror(errno));
+    ::close(m_descriptor);
+    m_descriptor = -1;
+}
