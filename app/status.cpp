@@ -5,6 +5,8 @@
 #include "devstudio/studiotools.h"
 #include "plugininstall.h"
 
+#include <QString>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -33,7 +35,8 @@ StatusExit reportStatus()
     std::printf("options entry: %s\n", indices(optionsTools).c_str());
     // Which product the menu's viewer names, so that a tool can tell an install for another directory.
     const std::string named = viewerEntryProductDirectory();
-    std::printf("product directory: %s\n", named.empty() ? "none" : journal::quoted(named).c_str());
+    const std::string shown = named.empty() ? "none" : journal::quoted(named);
+    std::printf("product directory: %s\n", QString::fromUtf8(shown.c_str()).toLocal8Bit().constData());
     std::printf("search path: %s\n", searchPath ? "starts with the product's directories" : "without the product's directories in front");
     const int inPlace = int(marker) + int(tools) + int(searchPath);
     if (inPlace == 3) {

@@ -31,7 +31,7 @@ void writeEntry(HKEY tools, int index, const ToolEntry &entry, const char *progr
 bool composeEntryPath(char (&path)[programPathBufferSize], const ToolEntry &entry)
 {
     return composeProductPath(path, sizeof path, entry[pathNamePosition].text, productDirectoryForRegistry()) &&
-           std::strlen(path) < toolTextBufferSize;
+           textLength(path) < toolTextBufferSize;
 }
 
 // What an addition would write: the count found and both program paths. Null

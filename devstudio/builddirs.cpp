@@ -13,7 +13,7 @@ namespace {
 
 const char *const pathDirsName = "Path Dirs";
 const char *const restorePathName = "Restore Path";
-// Directory lists and the product directory are held in 1024 bytes: lists of up to 1023 characters.
+// Directory lists and the product directory are held as in 1024 characters: lists of up to 1023.
 constexpr size_t directoryListBufferSize = 1024;
 
 // The product's three directories, in search order, joined by ";". Common lies
@@ -32,7 +32,7 @@ std::string productDirectories(const std::string &product)
 }
 
 // The list that an install makes of oldList: the product's directories first.
-std::string installedSearchPath(const std::string &product, const char *oldList)
+std::string installedSearchPath(const std::string &product, const std::string &oldList)
 {
     return productDirectories(product) + ";" + oldList;
 }
@@ -60,7 +60,8 @@ std::string joinList(std::vector<std::string>::const_iterator begin, std::vector
 // them; otherwise the user's later edits stay and only the product's directories
 // go, each where it first stands as a whole element. False when Path Dirs should
 // stay as it is.
-bool restoredSearchPath(const std::string &product, const char *currentList, const char *keptList, std::string &restored)
+bool restoredSearchPath(const std::string &product, const std::string &currentList, const std::string &keptList,
+                        std::string &restored)
 {
     const std::vector<std::string> productElements = splitList(productDirectories(product));
     std::vector<std::string> elements = splitList(currentList);
@@ -93,14 +94,12 @@ const char *installFailure(HKEY &directories, std::string &oldList, std::string 
         directories = nullptr;
         return "Unable to open key for Visual";
     }
-    char list[directoryListBufferSize];
-    if (readText(directories, pathDirsName, list, sizeof list) != ERROR_SUCCESS)
+    if (readText(directories, pathDirsName, oldList, directoryListBufferSize) != ERROR_SUCCESS)
         return "Unable to read Visual installation";
     const std::string product = productDirectoryForRegistry();
-    oldList = list;
-    newList = installedSearchPath(product, list);
+    newList = installedSearchPath(product, oldList);
     // A list that would not fit is never written cut off.
-    if (product.size() >= directoryListBufferSize || newList.size() >= directoryListBufferSize)
+    if (textLength(product) >= directoryListBufferSize || textLength(newList) >= directoryListBufferSize)
         return "Failed to modify Visual registry";
     return nullptr;
 }
@@ -112,11 +111,11 @@ bool searchPathStartsWithProductDirectories()
     HKEY directories = nullptr;
     if (regOpen(HKEY_CURRENT_USER, DirectoriesKey, &directories) != ERROR_SUCCESS)
         return false;
-    char list[directoryListBufferSize];
-    const bool read = readText(directories, pathDirsName, list, sizeof list) == ERROR_SUCCESS;
+    std::string list;
+    const bool read = readText(directories, pathDirsName, list, directoryListBufferSize) == ERROR_SUCCESS;
     regClose(directories);
     const std::vector<std::string> productElements = splitList(productDirectories(productDirectoryForRegistry()));
-    const std::vector<std::string> elements = splitList(read ? list : "");
+    const std::vector<std::string> elements = splitList(list);
     return read && elements.size() >= productElements.size() &&
            std::equal(productElements.begin(), productElements.end(), elements.begin(), sameWindowsPath);
 }
@@ -153,18 +152,17 @@ void PluginInstall::installBuildDirs(HKEY optionsKey)
 
 void PluginInstall::restoreBuildDirs(HKEY optionsKey)
 {
-    char kept[directoryListBufferSize];
-    std::memset(kept, 0, sizeof kept);
     HKEY directories = nullptr;
     if (regOpen(HKEY_CURRENT_USER, DirectoriesKey, &directories) != ERROR_SUCCESS)
         return reportError("Unable to open key for MS compiler");
-    char current[directoryListBufferSize];
+    std::string kept;
+    std::string current;
     std::string restored;
     const char *failure = nullptr;
-    if (readText(optionsKey, restorePathName, kept, sizeof kept) != ERROR_SUCCESS)
+    if (readText(optionsKey, restorePathName, kept, directoryListBufferSize) != ERROR_SUCCESS)
         failure = "Unable to open the restore key";
     // A search path that cannot be read holds nothing to take out.
-    else if (readText(directories, pathDirsName, current, sizeof current) == ERROR_SUCCESS &&
+    else if (readText(directories, pathDirsName, current, directoryListBufferSize) == ERROR_SUCCESS &&
              restoredSearchPath(productDirectoryForRegistry(), current, kept, restored) &&
              regSetString(directories, pathDirsName, restored.c_str()) != ERROR_SUCCESS)
         failure = "Restore key creation failed";

@@ -1,5 +1,7 @@
 #include "journal.h"
 
+#include "winreg/unicode.h"
+
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -59,6 +61,16 @@ std::string pathOf(HKEY key)
 
 namespace {
 
+// A value's name for the wide functions, kept while the call lasts.
+class WideName {
+public:
+    explicit WideName(const char *name) : m_name(winreg::utf8ToUtf16(name ? name : "")) {}
+    LPCWSTR get() const { return reinterpret_cast<LPCWSTR>(m_name.c_str()); }
+
+private:
+    std::u16string m_name;
+};
+
 ValueChange *changeOf(const std::string &keyPath, const std::string &name)
 {
     for (ValueChange &change : state().changes)
@@ -109,12 +121,23 @@ std::string hexBytes(const std::string &data)
     return text;
 }
 
+// Whether data is a string with one terminator, at its end, and no NUL before it.
+bool isPlainString(const std::string &data)
+{
+    if (data.size() < 2 || data.size() % 2 != 0)
+        return false;
+    for (size_t at = 0; at < data.size(); at += 2)
+        if ((data[at] == '\0' && data[at + 1] == '\0') != (at + 2 == data.size()))
+            return false;
+    return true;
+}
+
 // The data as a line shows it: "text", dword:0000002a or hex(type):..
 std::string shown(const StoredValue &value)
 {
     const std::string &data = value.data;
-    if (value.type == REG_SZ && !data.empty() && data.back() == '\0' && data.find('\0') == data.size() - 1)
-        return quoted(data.substr(0, data.size() - 1));
+    if (value.type == REG_SZ && isPlainString(data))
+        return quoted(textOfStored(data));
     if (value.type == REG_DWORD && data.size() == 4) {
         char number[16];
         std::snprintf(number, sizeof number, "dword:%02x%02x%02x%02x", static_cast<unsigned char>(data[3]),
@@ -130,6 +153,14 @@ std::string shown(const StoredValue &value)
 }
 
 } // namespace
+
+std::string storedText(const std::string &text) { return winreg::utf16leBytes(winreg::utf8ToUtf16(text)); }
+
+std::string textOfStored(const std::string &stored)
+{
+    const std::u16string units = winreg::utf16FromBytes(stored);
+    return winreg::utf16ToUtf8(std::u16string_view(units).substr(0, units.find(u'\0')));
+}
 
 // Quotes and backslashes escaped, control characters as \n, \r, \t or in
 // octal: a line splits at " -> " whatever the text holds.
@@ -185,7 +216,7 @@ LONG query(HKEY key, const char *name, DWORD *type, BYTE *data, DWORD *size)
             return serve(kept->after, type, data, size);
     if (isPretended(key))
         return ERROR_FILE_NOT_FOUND;
-    return RegQueryValueExA(key, name, nullptr, type, data, size);
+    return RegQueryValueExW(key, WideName(name).get(), nullptr, type, data, size);
 }
 
 LONG change(HKEY key, const char *name, const StoredValue &after)
@@ -194,7 +225,7 @@ LONG change(HKEY key, const char *name, const StoredValue &after)
     const StoredValue before = current(key, name);
     LONG status = ERROR_SUCCESS;
     if (!state().dryRun && after.present)
-        status = RegSetValueExA(key, name, 0, after.type, reinterpret_cast<const BYTE *>(after.data.data()),
+        status = RegSetValueExW(key, WideName(name).get(), 0, after.type, reinterpret_cast<const BYTE *>(after.data.data()),
                                 static_cast<DWORD>(after.data.size()));
     else if (!state().dryRun)
         status = RegDeleteValueA(key, name);

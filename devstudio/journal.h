@@ -9,7 +9,13 @@
 
 namespace journal {
 
-// A value as the 8-bit functions see it, or its absence.
+// The layer's text is UTF-8; the registry keeps strings as the wide functions
+// see them, in UTF-16LE, so that every character of the user's is kept.
+std::string storedText(const std::string &text);
+// A stored string's text, up to its first NUL.
+std::string textOfStored(const std::string &stored);
+
+// A value as the wide functions see it, or its absence.
 struct StoredValue {
     bool present = false;
     DWORD type = REG_NONE;
@@ -32,7 +38,7 @@ bool isPretended(HKEY key);
 // Text between quotes as a hive writes it, so that a line holds it whole.
 std::string quoted(const std::string &text);
 
-// RegQueryValueExA, answered from the run's kept values first in a dry run.
+// RegQueryValueExW, answered from the run's kept values first in a dry run.
 LONG query(HKEY key, const char *name, DWORD *type, BYTE *data, DWORD *size);
 // Writes after (or deletes, when it is absent), and notes the change.
 LONG change(HKEY key, const char *name, const StoredValue &after);

@@ -9,15 +9,7 @@
 
 namespace {
 
-// The registry's 8-bit text: the ANSI code page on Windows, UTF-8 in a Wine hive.
-QString fromRegistryText(const std::string &text)
-{
-#ifdef _WIN32
-    return QString::fromLocal8Bit(text.data(), int(text.size()));
-#else
-    return QString::fromUtf8(text.data(), int(text.size()));
-#endif
-}
+QString fromRegistryText(const std::string &text) { return QString::fromUtf8(text.data(), int(text.size())); }
 
 QString comparablePath(const std::string &path)
 {

@@ -2,6 +2,7 @@
 
 #include "journal.h"
 #include "winreg/numberbytes.h"
+#include "winreg/unicode.h"
 
 #include <cstdio>
 #include <cstring>
@@ -61,7 +62,7 @@ LONG regQuery(HKEY key, const char *valueName, void *data, DWORD *size)
 
 LONG regSetString(HKEY key, const char *valueName, const char *text)
 {
-    return writeValue(key, valueName, REG_SZ, std::string(text, std::strlen(text) + 1));
+    return writeValue(key, valueName, REG_SZ, journal::storedText(text) + std::string(2, '\0'));
 }
 
 LONG regSetBinary(HKEY key, const char *valueName, const void *data, DWORD size)
@@ -78,20 +79,23 @@ LONG regClose(HKEY key)
     return pretended ? ERROR_SUCCESS : RegCloseKey(key);
 }
 
-LONG readText(HKEY key, const char *valueName, char *buffer, DWORD bufferSize)
+LONG readText(HKEY key, const char *valueName, std::string &text, size_t bufferSize)
 {
-    // Cleared first, so no text can run on into what an earlier read left behind.
-    std::memset(buffer, 0, bufferSize);
-    DWORD size = bufferSize;
-    const LONG status = regQuery(key, valueName, buffer, &size);
+    text.clear();
+    DWORD type = REG_NONE;
+    std::string stored;
+    const LONG status = readValue(key, valueName, type, stored);
     if (status != ERROR_SUCCESS)
         return status;
-    if (size >= bufferSize && std::memchr(buffer, 0, bufferSize) == nullptr) {
-        std::memset(buffer, 0, bufferSize);
+    const bool string = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+    std::string read = string ? journal::textOfStored(stored) : stored.substr(0, stored.find('\0'));
+    if (textLength(read) >= bufferSize)
         return ERROR_MORE_DATA;
-    }
+    text = std::move(read);
     return ERROR_SUCCESS;
 }
+
+size_t textLength(const std::string &text) { return winreg::utf8ToUtf16(text).size(); }
 
 LONG readValue(HKEY key, const char *valueName, DWORD &type, std::string &data)
 {
@@ -115,11 +119,12 @@ LONG readValue(HKEY key, const char *valueName, DWORD &type, std::string &data)
 
 LONG writeValue(HKEY key, const char *valueName, DWORD type, const std::string &data)
 {
-    // Windows stores a string whose size leaves out its terminator with one when a
-    // NUL follows the data, as one follows a std::string's: the journal notes what is stored.
+    // Windows stores a string whose size leaves out its terminator with one when
+    // a NUL character follows the data: it is given here, and the journal notes what is stored.
     const bool string = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
-    if (string && !data.empty() && data.back() != '\0')
-        return journal::change(key, valueName, {true, type, data + '\0'});
+    const bool unterminated = data.size() >= 2 && data.size() % 2 == 0 && data.compare(data.size() - 2, 2, std::string(2, '\0')) != 0;
+    if (string && unterminated)
+        return journal::change(key, valueName, {true, type, data + std::string(2, '\0')});
     return journal::change(key, valueName, {true, type, data});
 }
 
@@ -182,7 +187,11 @@ bool registryFormOfPath(const std::string &localPath, std::string &registryPath,
                                                   (localPath[2] == '\\' || localPath[2] == '/')));
     char full[MAX_PATH];
     const DWORD length = absolute ? 0 : GetFullPathNameA(localPath.c_str(), sizeof full, full, nullptr);
-    registryPath = length > 0 && length < sizeof full ? full : localPath;
+    // The layer's text is UTF-8; the path has passed the code page's check.
+    const std::string ansi = length > 0 && length < sizeof full ? std::string(full) : localPath;
+    std::wstring wide(ansi.size(), L'\0');
+    wide.resize(MultiByteToWideChar(CP_ACP, 0, ansi.data(), int(ansi.size()), &wide[0], int(wide.size())));
+    registryPath = winreg::utf16ToUtf8(std::u16string(wide.begin(), wide.end()));
     return true;
 }
 
@@ -327,13 +336,12 @@ unsigned ansiCodePageOfLanguage(const std::string &language, const std::string &
 std::string localeOfPrefixUser()
 {
     HKEY international = nullptr;
-    char recorded[64] = "";
+    std::string recorded;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\International", 0, KEY_READ, &international) == ERROR_SUCCESS) {
-        if (readText(international, "LocaleName", recorded, sizeof recorded) != ERROR_SUCCESS)
-            recorded[0] = '\0';
+        readText(international, "LocaleName", recorded, 64);
         RegCloseKey(international);
     }
-    if (recorded[0])
+    if (!recorded.empty())
         return recorded;
     const char *name = std::setlocale(LC_CTYPE, nullptr);
     return name ? name : "C";

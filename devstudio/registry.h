@@ -1,6 +1,7 @@
 // The thin layer through which ideweave reads and changes the current user's
-// registry. Each operation makes one registry call with fixed extra arguments and
-// returns its Windows status unchanged (0 is success).
+// registry. Operations return a Windows status (0 is success). Its text is
+// UTF-8 and reaches the registry through the wide functions, so that no
+// character of the user's passes through the ANSI code page.
 #pragma once
 
 #ifdef _WIN32
@@ -30,13 +31,16 @@ LONG regSetBinary(HKEY key, const char *valueName, const void *data, DWORD size)
 LONG regDeleteValue(HKEY key, const char *valueName);
 LONG regClose(HKEY key);
 
-// Reads a string value into buffer, which always ends up terminated: a value
-// that fills the whole buffer without a terminator counts as too long.
-LONG readText(HKEY key, const char *valueName, char *buffer, DWORD bufferSize);
-// Reads a value of any type and length as its type and its bytes: its size
-// first, then its data.
+// Reads a string value's text up to its first NUL, as a buffer of bufferSize
+// characters holds it: a text that would fill the whole buffer without a
+// terminator counts as too long (ERROR_MORE_DATA, text empty).
+LONG readText(HKEY key, const char *valueName, std::string &text, size_t bufferSize);
+// A text's length as Windows counts characters (in UTF-16).
+size_t textLength(const std::string &text);
+// Reads a value of any type and length as its type and its bytes as stored:
+// its size first, then its data.
 LONG readValue(HKEY key, const char *valueName, DWORD &type, std::string &data);
-// Writes a value of any type, exactly these bytes.
+// Writes a value of any type, exactly these bytes as stored.
 LONG writeValue(HKEY key, const char *valueName, DWORD type, const std::string &data);
 // Reads a REG_DWORD of at most 4 bytes; shorter data fills the low bytes. A value
 // of another type is no number (ERROR_INVALID_DATA): text "7" is not 55.

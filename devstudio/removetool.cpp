@@ -16,9 +16,9 @@ int findEntry(HKEY tools, int count, const std::function<bool(const std::string 
 {
     for (int index = first; index < count; ++index) {
         char name[toolTextBufferSize];
-        char path[toolTextBufferSize];
+        std::string path;
         toolValueName(name, toolEntryLayout[pathNamePosition].stem, index);
-        if (readText(tools, name, path, sizeof path) == ERROR_SUCCESS && matches(path))
+        if (readText(tools, name, path, toolTextBufferSize) == ERROR_SUCCESS && matches(path))
             return index;
     }
     return -1;

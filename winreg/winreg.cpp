@@ -387,9 +387,13 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM, LPSEC
     return ERROR_SUCCESS;
 }
 
+namespace {
+
 // Type and size are written last, and the buffer's size is read first, so that
-// one variable may serve as both, as it may with Wine.
-LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD dataSize)
+// one variable may serve as both, as it may with Wine. The 8-bit functions see
+// strings in UTF-8, the wide ones as stored; either gets a terminator where
+// the buffer has room for it, as Wine gives one.
+LONG queryValue(HKEY key, std::u16string_view name, DWORD *type, BYTE *data, DWORD *dataSize, bool wide)
 {
     if (data && !dataSize)
         return ERROR_INVALID_PARAMETER;
@@ -398,7 +402,7 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, LPBYTE 
     if (status != ERROR_SUCCESS)
         return status;
     const DWORD room = data ? *dataSize : 0;
-    const RegValue *value = store().hive.findValue(path, utf8ToUtf16(valueName ? valueName : ""));
+    const RegValue *value = store().hive.findValue(path, name);
     if (!value) {
         if (store().hive.failure())
             return unreadableKey(store());
@@ -409,16 +413,17 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, LPBYTE 
             *dataSize = 0;
         return ERROR_FILE_NOT_FOUND;
     }
-    const std::string bytes = callerBytes(*value);
+    const std::string bytes = wide ? value->data : callerBytes(*value);
     const DWORD needed = static_cast<DWORD>(bytes.size());
+    const DWORD unit = wide ? 2 : 1;
     LONG result = ERROR_SUCCESS;
     if (data && room < needed) {
         result = ERROR_MORE_DATA;
     } else if (data) {
         std::memcpy(data, bytes.data(), bytes.size());
-        // An unterminated string gets a terminator where the buffer has room, as Wine does.
-        if (isStringType(value->type) && needed < room && (needed == 0 || bytes.back() != '\0'))
-            data[needed] = 0;
+        const bool terminated = needed >= unit && bytes.compare(needed - unit, unit, std::string(unit, '\0')) == 0;
+        if (isStringType(value->type) && needed + unit <= room && !terminated && (needed > 0 || !wide))
+            std::memset(data + needed, 0, unit);
     }
     if (type)
         *type = value->type;
@@ -427,27 +432,61 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, LPBYTE 
     return result;
 }
 
-LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE *data, DWORD dataSize)
+} // namespace
+
+LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD dataSize)
 {
-    if (!data && dataSize)
-        return ERROR_INVALID_PARAMETER;
+    return queryValue(key, utf8ToUtf16(valueName ? valueName : ""), type, data, dataSize, false);
+}
+
+LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD dataSize)
+{
+    return queryValue(key, valueName ? valueName : u"", type, data, dataSize, true);
+}
+
+namespace {
+
+// Stores value under key; its name and data as given.
+LONG setValue(HKEY key, RegValue value)
+{
     std::u16string path;
     const LONG status = valueKey(key, path);
     if (status != ERROR_SUCCESS)
         return status;
-    RegValue value;
-    value.name = utf8ToUtf16(valueName ? valueName : "");
     if (value.name.size() > maxValueNameLength)
         return ERROR_INVALID_PARAMETER;
-    // A string whose size leaves out its terminator, with a NUL after it, is
-    // stored with the NUL: Windows and Wine read the byte after the data for it.
-    if (isStringType(type) && dataSize && data[dataSize - 1] && !data[dataSize])
-        ++dataSize;
-    value.type = type;
-    const std::string_view bytes(reinterpret_cast<const char *>(data), data ? dataSize : 0);
-    value.data = isStringType(type) ? utf16leBytes(utf8ToUtf16(bytes)) : std::string(bytes);
     store().hive.setValue(path, std::move(value));
     return store().hive.failure() ? unreadableKey(store()) : ERROR_SUCCESS;
+}
+
+// A string whose size leaves out its terminator, with a NUL after it, is stored
+// with the NUL: Windows and Wine read the character after the data for it.
+DWORD sizeWithTerminator(DWORD type, const BYTE *data, DWORD dataSize, DWORD unit)
+{
+    if (!isStringType(type) || dataSize < unit || dataSize % unit != 0)
+        return dataSize;
+    const auto isNul = [&](DWORD offset) { return std::all_of(data + offset, data + offset + unit, [](BYTE b) { return b == 0; }); };
+    return !isNul(dataSize - unit) && isNul(dataSize) ? dataSize + unit : dataSize;
+}
+
+} // namespace
+
+LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE *data, DWORD dataSize)
+{
+    if (!data && dataSize)
+        return ERROR_INVALID_PARAMETER;
+    dataSize = sizeWithTerminator(type, data, dataSize, 1);
+    const std::string_view bytes(reinterpret_cast<const char *>(data), data ? dataSize : 0);
+    return setValue(key, {utf8ToUtf16(valueName ? valueName : ""), type,
+                          isStringType(type) ? utf16leBytes(utf8ToUtf16(bytes)) : std::string(bytes)});
+}
+
+LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYTE *data, DWORD dataSize)
+{
+    if (!data && dataSize)
+        return ERROR_INVALID_PARAMETER;
+    dataSize = sizeWithTerminator(type, data, dataSize, 2);
+    return setValue(key, {valueName ? valueName : u"", type, std::string(reinterpret_cast<const char *>(data), data ? dataSize : 0)});
 }
 
 LONG RegDeleteValueA(HKEY key, LPCSTR valueName)

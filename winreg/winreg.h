@@ -13,6 +13,8 @@ typedef const BYTE *LPCBYTE;
 typedef DWORD *LPDWORD;
 typedef const char *LPCSTR;
 typedef char *LPSTR;
+typedef char16_t WCHAR; // UTF-16, as Windows' wide functions take it
+typedef const WCHAR *LPCWSTR;
 typedef DWORD REGSAM;
 typedef struct HKEY__ *HKEY;
 typedef HKEY *PHKEY;
@@ -66,6 +68,9 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DW
                      LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition);
 LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataSize);
 LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE *data, DWORD dataSize);
+// The wide functions: names in UTF-16, and strings' data as stored, in UTF-16LE.
+LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataSize);
+LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE *data, DWORD dataSize);
 LONG RegDeleteValueA(HKEY key, LPCSTR valueName);
 LONG RegCloseKey(HKEY key);
 // Writes every change made since the hive was loaded to the file at once, then

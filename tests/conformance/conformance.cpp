@@ -35,6 +35,9 @@ const char *const eAcuteEuro = "\xc3\xa9\xe2\x82\xac", *const smallLetters = "\x
                   *const capitals = "\xc3\x89\xc5\xa0\xc5\xb8";
 #endif
 const std::string controls = std::string("\t\n\x1b\x01" "7 ") + smallLetters + "a"; // "a" could go on an escape
+// The same characters as the layer takes them: in UTF-8 on every platform.
+const std::string eAcuteEuroUtf8 = "\xc3\xa9\xe2\x82\xac", smallLettersUtf8 = "\xc3\xa9\xc5\xa1\xc3\xbf";
+const std::string controlsUtf8 = std::string("\t\n\x1b\x01" "7 ") + smallLettersUtf8 + "a";
 
 // A value as its type and bytes, read into a buffer of 256 bytes filled with 'Z'; "" when it cannot be read.
 std::string read(HKEY key, const char *name, DWORD bufferSize = 256)
@@ -73,26 +76,38 @@ void strings(HKEY key)
     CHECK(read(key, "Text") == std::string("1:hello\0Z", 9));
     char small[5];
     size = sizeof small;
-    CHECK(regQuery(key, "Text", small, &size) == ERROR_MORE_DATA && size == 6);
+    CHECK(regQuery(key, "Text", small, &size) == ERROR_MORE_DATA && size == 12); // the layer reads strings as stored
     CHECK(regSetString(key, "Empty", "") == ERROR_SUCCESS && read(key, "Empty") == std::string("1:\0Z", 4));
     // Names match without regard to case; they may hold '#', blanks and parentheses.
     CHECK(regSetString(key, "MenuName#0 (x86)", "first") == ERROR_SUCCESS);
     CHECK(regSetString(key, "MENUNAME#0 (X86)", "second") == ERROR_SUCCESS);
     CHECK(read(key, "menuname#0 (x86)") == std::string("1:second\0Z", 10));
     // Text beyond ASCII, in the platform's 8-bit encoding, comes back as the same bytes.
-    const std::string accented = std::string("caf") + eAcuteEuro;
-    CHECK(regSetString(key, eAcuteEuro, accented.c_str()) == ERROR_SUCCESS);
-    CHECK(read(key, eAcuteEuro) == "1:" + accented + std::string("\0Z", 2));
-    CHECK(regSetString(key, "Controls", controls.c_str()) == ERROR_SUCCESS && read(key, "Controls") == "1:" + controls + std::string("\0Z", 2));
+    CHECK(regSetString(key, eAcuteEuroUtf8.c_str(), ("caf" + eAcuteEuroUtf8).c_str()) == ERROR_SUCCESS);
+    CHECK(read(key, eAcuteEuro) == "1:caf" + std::string(eAcuteEuro) + std::string("\0Z", 2));
+    CHECK(regSetString(key, "Controls", controlsUtf8.c_str()) == ERROR_SUCCESS && read(key, "Controls") == "1:" + controls + std::string("\0Z", 2));
     // Letters beyond ASCII match their capitals too (é, š and ÿ here).
-    CHECK(regSetString(key, smallLetters, "x") == ERROR_SUCCESS && read(key, capitals) == std::string("1:x\0Z", 5));
+    CHECK(regSetString(key, smallLettersUtf8.c_str(), "x") == ERROR_SUCCESS && read(key, capitals) == std::string("1:x\0Z", 5));
+    // Characters that the ANSI code page lacks (Cyrillic under 1252) are kept by
+    // the layer, read, written and moved as they are stored.
+    const std::string debugger = "\xd0\x9e\xd1\x82\xd0\xbb\xd0\xb0\xd0\xb4\xd1\x87\xd0\xb8\xd0\xba"; // Отладчик
+    std::string text;
+    CHECK(regSetString(key, "Cyrillic", debugger.c_str()) == ERROR_SUCCESS);
+    CHECK(readText(key, "Cyrillic", text, 255) == ERROR_SUCCESS && text == debugger);
+    DWORD type = REG_NONE;
+    std::string stored;
+    CHECK(readValue(key, "Cyrillic", type, stored) == ERROR_SUCCESS && type == REG_SZ && stored.size() == 18);
+    CHECK(writeValue(key, "Cyrillic moved", type, stored) == ERROR_SUCCESS);
+    CHECK(readText(key, "Cyrillic moved", text, 255) == ERROR_SUCCESS && text == debugger);
+    // Lengths count characters: eight of them fill a buffer of nine, not one of eight.
+    CHECK(readText(key, "Cyrillic", text, 8) == ERROR_MORE_DATA && text.empty());
+    CHECK(readText(key, "Cyrillic", text, 9) == ERROR_SUCCESS && text == debugger);
     // A string stored without its terminator reads back without one; the caller
     // gets a terminator where the buffer has room, and readText always ends its text.
     CHECK(RegSetValueExA(key, "Unterminated", 0, REG_SZ, reinterpret_cast<const BYTE *>("abcX"), 3) == ERROR_SUCCESS);
     CHECK(read(key, "Unterminated") == std::string("1:abc\0", 6));
     CHECK(read(key, "Unterminated", 3) == "1:abcZ");
-    char text[255];
-    CHECK(readText(key, "Unterminated", text, sizeof text) == ERROR_SUCCESS && std::strcmp(text, "abc") == 0);
+    CHECK(readText(key, "Unterminated", text, 255) == ERROR_SUCCESS && text == "abc");
 }
 
 void numbersAndBytes(HKEY key)

@@ -143,14 +143,14 @@ BoxWatcher::BoxWatcher()
     m_timer.start(10);
 }
 
-// Test programs are linked with --wrap=RegSetValueExA: the store's calls come here first.
+// Test programs are linked with --wrap=RegSetValueExW: the layer's writes come here first.
 static QByteArray failingValue;
-extern "C" LONG __real_RegSetValueExA(HKEY, LPCSTR, DWORD, DWORD, const BYTE *, DWORD);
-extern "C" LONG __wrap_RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE *data, DWORD size)
+extern "C" LONG __real_RegSetValueExW(HKEY, LPCWSTR, DWORD, DWORD, const BYTE *, DWORD);
+extern "C" LONG __wrap_RegSetValueExW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE *data, DWORD size)
 {
-    if (!failingValue.isEmpty() && name && failingValue == name)
+    if (!failingValue.isEmpty() && name && QString::fromUtf16(name) == QString::fromUtf8(failingValue))
         return ERROR_ACCESS_DENIED;
-    return __real_RegSetValueExA(key, name, reserved, type, data, size);
+    return __real_RegSetValueExW(key, name, reserved, type, data, size);
 }
 
 void failWritesOf(const QByteArray &valueName) { failingValue = valueName; }
