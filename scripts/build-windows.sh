@@ -36,7 +36,7 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 stage=$build/zip/ideweave-$version-win32
 rm -rf "$build/zip"
 mkdir -p "$stage"
-cp "$build/ideweave.exe" "$stage/"
+cp "$build/ideweave.exe" "$build/ideweave.com" "$stage/"
 # Texts for Windows, with its line ends: how to run it, our licence, and what the LGPL asks for Qt.
 dos() { sed 's/$/\r/' "$@"; }
 sed "s/@VERSION@/$version/" "$root/doc/windows-readme.txt" | dos >"$stage/README.txt"

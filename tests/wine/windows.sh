@@ -1,8 +1,10 @@
 #!/bin/bash
 # The Windows program under Wine, through the real advapi32, in a prefix of the
 # kind ARCH names: on a table of starting registries it says, exits and leaves
-# what the Linux program says, exits and leaves, as Wine reads it; it speaks
-# German under a German locale and shows its window. The program is the 32-bit
+# what the Linux program says, exits and leaves, as Wine reads it, called
+# directly or through its console twin ideweave.com; a user's entries and
+# search path beyond the ANSI code page keep every character; it speaks German
+# under a German locale and shows its window. The program is the 32-bit
 # one that ships; where this host cannot run 32-bit programs, the same sources
 # built for 64-bit Windows stand in for it in a 64-bit prefix.
 #   windows.sh ARCH IDEWEAVE_EXE IDEWEAVE_EXE64 IDEWEAVE TEMPLATE GERMAN_QM SCREENSHOT
@@ -16,6 +18,8 @@ if [ -n "$IDEWEAVE_NO_32BIT" ]; then
     [ -f "$exe" ] || skip "no $exe, which stands in for the 32-bit program here ($IDEWEAVE_NO_32BIT); scripts/build-windows.sh x86_64 builds it"
 fi
 [ -f "$exe" ] || skip "no $exe: Qt for Windows could not be built from Debian's source (scripts/build-windows.sh says why)"
+com=${exe%.exe}.com
+[ -f "$com" ] || fail "no $com beside $exe"
 export LANG=C LC_ALL=C
 
 tools='[HKEY_CURRENT_USER\Software\Microsoft\Devstudio\6.0\Tools]'
@@ -46,6 +50,11 @@ start_registry() { # ROW
             menu 'C:\Old\bin\tindview.exe' 'C:\Tindral\bin\intel\win32\tindview.exe' 'C:\Tindral\bin\intel\win32\tindopts.exe' 'C:\late.exe'
             printf '"%s"=%s\n' 'DefaultArguments#3' 'hex(7):6f,6e,65,00,74,77,6f,00,00' 'InitialDirectory#3' 'hex(2):25,54,45,4d,50,25,00' \
                 'MenuName#3' 'hex:00,ff,10' 'GUITool#3' '"1"' ;;
+        cyrillic) # installed, with a user's entry behind the product's and a search path beyond code page 1252
+            echo '"Path Dirs"="C:\\Tindral\\targets\\cvisual6\\cmd;C:\\Tindral\\bin\\intel\\win32;C:\\Common;C:\\Инструменты;C:\\VC98"'
+            printf '%s\n"ACTIVATION"=hex:00\n"Restore Path"="C:\\\\Инструменты;C:\\\\VC98"\n' "$options"
+            menu 'C:\Tindral\bin\intel\win32\tindview.exe' 'C:\Tindral\bin\intel\win32\tindopts.exe' 'C:\Инструменты\dbg.exe'
+            echo '"MenuName#2"="Отладчик"' ;;
         *) echo '"Path Dirs"="C:\\VC98;C:\\WINDOWS"'; menu $(seq -f 'C:\\t%g.exe' 14) ;;
     esac
 }
@@ -63,34 +72,51 @@ outcome() { # PREFIX PRODUCT COMMAND...
     wait_wine "$prefix"
 }
 
-for row in 'kit D:\kit\rt' 'relative rt\' 'tools15 C:\Tindral' 'renumber C:\Tindral' 'typed C:\Tindral'; do
+for row in 'kit D:\kit\rt' 'relative rt\' 'tools15 C:\Tindral' 'renumber C:\Tindral' 'typed C:\Tindral' 'cyrillic C:\Tindral'; do
     name=${row%% *} product=${row#* }
+    # The first rows call the program, the others its console twin, which must say and exit the same.
+    windows_program=$com
+    [ "$name" = kit ] || [ "$name" = relative ] && windows_program=$exe
     for side in linux windows; do
         new_prefix "$template"
         mkdir -p "$prefix/drive_d" "$prefix/drive_d/kit/rt/lib/locale" "$prefix/drive_c/rt/lib/locale" "$prefix/drive_c/rt\\/lib/locale" \
             "$prefix/drive_c/Tindral/lib/locale"
         ln -s ../drive_d "$prefix/dosdevices/d:"
-        start_registry "$name" >"$prefix/start.reg"
+        # Text beyond the ANSI code page needs the Unicode form of a .reg file.
+        if [ "$name" = cyrillic ]; then
+            start_registry "$name" | sed '1s/.*/Windows Registry Editor Version 5.00/' | iconv -f UTF-8 -t UTF-16 >"$prefix/start.reg"
+        else
+            start_registry "$name" >"$prefix/start.reg"
+        fi
         # A first start of Wine in a new prefix now and then fails: it gets a second try.
         import_start || { wait_wine "$prefix"; import_start; } || fail "$name: Wine does not import start.reg: $(tail -n 3 "$prefix/import.out")"
         wait_wine "$prefix"
         declare "${side}_prefix=$prefix"
     done
-    # The status and a dry run first: they tell the same and leave the registry as it was.
-    for mode in -status '-install --dry-run --detailed-exitcodes' -install -uninstall; do
-        on_linux=$(outcome "$linux_prefix" "$product" "$linux" $mode -quiet)
-        on_windows=$(outcome "$windows_prefix" "$product" wine "$exe" $mode -quiet)
+    # The status and a dry run first: they tell the same and leave the registry as it was. The
+    # install names the product by option only; the uninstall appends to a log.
+    for mode in -status '-install --dry-run --detailed-exitcodes' "-install --tindraldir $product" '-uninstall --log C:\ideweave.log'; do
+        given=$product
+        [[ "$mode" != *--tindraldir* ]] || given='C:\Missing'
+        on_linux=$(outcome "$linux_prefix" "$given" "$linux" $mode -quiet)
+        on_windows=$(outcome "$windows_prefix" "$given" wine "$windows_program" $mode -quiet)
         [ "$on_linux" = "$on_windows" ] || fail "$arch $name $mode: the programs differ: $(diff <(echo "$on_linux") <(echo "$on_windows"))"
         [ "$mode" = -status ] && registry_before=$(sed -n '/^REGEDIT4\|^Windows Registry/,$p' <<<"$on_windows")
-        [ "$mode" != -install ] || [ "$(sed -n '/^REGEDIT4\|^Windows Registry/,$p' <<<"$dry_run")" = "$registry_before" ] \
+        [[ "$mode" != *--tindraldir* ]] || [ "$(sed -n '/^REGEDIT4\|^Windows Registry/,$p' <<<"$dry_run")" = "$registry_before" ] \
             || fail "$arch $name: the dry run changed the registry"
         dry_run=$on_windows
-        [ "$name$mode" = kit-install ] && installed=$on_windows
-        [ "$name$mode" = typed-uninstall ] && typed=$on_windows
+        [[ "$name$mode" != kit-install\ --tindraldir* ]] || installed=$on_windows
+        [[ "$name$mode" != typed-uninstall* ]] || typed=$on_windows
+        [[ "$name$mode" != cyrillic-uninstall* ]] || cyrillic=$on_windows
         echo "$arch $name $mode: $(head -n 2 <<<"$on_linux" | tr '\n' ' ')"
-        [[ "$mode" != *--dry-run* ]] || [[ "$on_windows" == *"would "* ]] || [ "$name" = tools15 ] || [ "$name" = renumber ] || [ "$name" = typed ] \
+        [[ "$mode" != *--dry-run* ]] || [[ "$on_windows" == *"would "* ]] || [[ " tools15 renumber typed cyrillic " == *" $name "* ]] \
             || fail "$arch $name: the dry run lists no change"
     done
+    # Both logs hold the same record, but for the time, the user and the registry's name.
+    logged() { grep -v '^[0-9]\|^user: \|^registry: ' "$1" | tr -d '\r'; }
+    [ "$(logged "$linux_prefix/drive_c/C:\ideweave.log")" = "$(logged "$windows_prefix/drive_c/ideweave.log")" ] \
+        || fail "$arch $name: the logs differ: $(diff <(logged "$linux_prefix/drive_c/C:\ideweave.log") <(logged "$windows_prefix/drive_c/ideweave.log"))"
+    logged "$windows_prefix/drive_c/ideweave.log" | grep -qx 'mode: uninstall' || fail "$arch $name: the log has no record of the uninstall"
 done
 expected=('status 0' '"NumTools"=dword:00000010' '"PathName#14"="D:\\kit\\rt\\bin\\intel\\win32\\tindview.exe"' '"ACTIVATION"=hex:00'
     '"Path Dirs"="D:\\kit\\rt\\targets\\cvisual6\\cmd;D:\\kit\\rt\\bin\\intel\\win32;D:\\kit\\Common;C:\\VC98;C:\\WINDOWS"')
@@ -102,20 +128,38 @@ expected=('"PathName#0"="C:\\Old\\bin\\tindview.exe"' '"PathName#1"="C:\\late.ex
     '"InitialDirectory#1"=hex(2):25,00,54,00,45,00,4d,00,50,00,25,00,00,00' '"MenuName#1"=hex:00,ff,10' '"GUITool#1"="1"')
 [ "$(grep -cxF -f <(printf '%s\n' "${expected[@]}") <<<"$typed")" -eq ${#expected[@]} ] || fail "after the uninstall Wine does not read: ${expected[*]}; it reads: $(grep -F '#1"' <<<"$typed")"
 
+# Under code page 1252 the user's Cyrillic entry moved down and the search path came back whole;
+# an install puts the product's directories in front of that path, keeping it as it is.
+expected=('"MenuName#0"="Отладчик"' '"PathName#0"="C:\\Инструменты\\dbg.exe"' '"NumTools"=dword:00000001'
+    '"Path Dirs"="C:\\Инструменты;C:\\VC98"')
+[ "$(grep -cxF -f <(printf '%s\n' "${expected[@]}") <<<"$cyrillic")" -eq ${#expected[@]} ] \
+    || fail "after the uninstall Wine does not read: ${expected[*]}; it reads: $(grep -F -e '#0"' -e 'Path Dirs' <<<"$cyrillic")"
+on_linux=$(outcome "$linux_prefix" 'C:\Tindral' "$linux" -install -quiet)
+on_windows=$(outcome "$windows_prefix" 'C:\Tindral' wine "$exe" -install -quiet)
+[ "$on_linux" = "$on_windows" ] || fail "$arch cyrillic reinstall: the programs differ: $(diff <(echo "$on_linux") <(echo "$on_windows"))"
+expected=('"Path Dirs"="C:\\Tindral\\targets\\cvisual6\\cmd;C:\\Tindral\\bin\\intel\\win32;C:\\Common;C:\\Инструменты;C:\\VC98"'
+    '"Restore Path"="C:\\Инструменты;C:\\VC98"' '"MenuName#0"="Отладчик"')
+[ "$(grep -cxF -f <(printf '%s\n' "${expected[@]}") <<<"$on_windows")" -eq ${#expected[@]} ] \
+    || fail "after the install Wine does not read: ${expected[*]}; it reads: $(grep -F -e 'Path' -e '#0"' <<<"$on_windows")"
+# Both prefixes uninstalled again, as the checks below want them.
+outcome "$linux_prefix" 'C:\Tindral' "$linux" -uninstall -quiet >/dev/null
+outcome "$windows_prefix" 'C:\Tindral' wine "$exe" -uninstall -quiet >/dev/null
+
 # A product path beyond ASCII goes into the registry as winepath names it under the locale.
 prefix=$linux_prefix cafe=$linux_prefix/drive_c/Café
 mkdir -p "$cafe/lib/locale"
 windows_form=$(LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 WINEPREFIX=$prefix winepath -w "$cafe" 2>/dev/null | tr -d '\r')
 wait_wine "$prefix"
 LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 outcome "$prefix" "$cafe" "$linux" -install -quiet \
-    | grep -qxF "\"PathName#2\"=\"${windows_form//\\/\\\\}\\\\bin\\\\intel\\\\win32\\\\tindview.exe\"" \
+    | grep -F "\"=\"${windows_form//\\/\\\\}\\\\bin\\\\intel\\\\win32\\\\tindview.exe\"" | grep -q '^"PathName#' \
     || fail "the viewer's path is not $windows_form\\bin\\intel\\win32\\tindview.exe, as winepath names it"
 
 # The last row's prefix, uninstalled: its menu has room, so no box comes before the window.
 prefix=$windows_prefix
 cp "$german" "$prefix/drive_c/Tindral/lib/locale/"
-grep -qF "Warning: Fatal Error: directory doesn't exist" <<<"$(outcome "$prefix" 'C:\Missing' wine "$exe" -install -quiet)" \
-    || fail "no warning for a missing catalogue directory"
+missing=$(outcome "$prefix" 'C:\Missing' wine "$com" -install -quiet)
+grep -qF "Warning: Fatal Error: directory doesn't exist" <<<"$missing" && grep -qx 'status 255' <<<"$missing" \
+    || fail "no warning and status 255 from the console twin for a missing catalogue directory: $missing"
 # Developer Studio running in the session would save its menu over a change when it
 # closes: a stand-in MSDEV.EXE makes an install change nothing and say what to do;
 # the status and a dry run say it and still answer.
