@@ -6,6 +6,7 @@
 #include "hiveformat.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,32 +16,14 @@
 
 namespace winreg {
 
-// The loaded text, which the hive reads again where it needs more than the
-// structure: a key's values, a key's spelling.
-class HiveSource {
-public:
-    virtual ~HiveSource() = default;
-    // At most length bytes from offset into buffer: the count read, 0 past the end, -1 on failure.
-    virtual long read(size_t offset, char *buffer, size_t length) const = 0;
-    virtual size_t size() const = 0;
-};
-
-// Where the new text goes: new pieces, and ranges of the loaded text that stay as they are.
-class HiveSink {
-public:
-    virtual ~HiveSink() = default;
-    virtual void write(std::string_view text) = 0;
-    virtual void copy(size_t begin, size_t end) = 0;
-};
-
 class Hive {
 public:
-    // Takes the file's text; false (with the line and reason) when its structure
-    // is not one we fully understand. A key's values are read when it is first used.
+    // Takes the file's whole text in one pass; false (with the line and reason)
+    // when its structure is not one we fully understand. A key's values are read
+    // when it is first used.
     bool load(std::string text, FormatError &error);
-    bool load(std::unique_ptr<HiveSource> source, FormatError &error);
 
-    bool keyExists(std::u16string_view path);
+    bool keyExists(std::u16string_view path) const;
     // Creates the key and every missing key above it; names keep the spelling they already have.
     void createKey(std::u16string_view path, bool &created);
 
@@ -53,71 +36,38 @@ public:
     const FormatError *failure() const { return m_failure ? &*m_failure : nullptr; }
 
     bool changed() const { return m_changed; }
-    // Hands the new file over to sink; changed keys get the given time stamps.
-    void save(HiveSink &sink, int64_t unixSeconds, uint64_t fileTime);
-    // The new file's whole text.
-    std::string savedText(int64_t unixSeconds, uint64_t fileTime);
+    // Hands the new file's text to write piece by piece: untouched text as it
+    // was loaded, changed keys anew with the given time stamps, new keys where
+    // Wine's next save would put them.
+    void save(const std::function<void(std::string_view)> &write, int64_t unixSeconds, uint64_t fileTime) const;
 
 private:
-    // What the run knows of a section beyond where it stands.
-    struct Touched {
+    struct Section {
+        size_t begin = 0, end = 0; // its text in the loaded file; empty for a key this run created
         std::unique_ptr<KeySection> content; // its values, once read
-        std::u16string folded;               // the folded path of a section this run created
         bool dirty = false;
     };
-    // A key that was found: its own section (or npos for a key that exists
-    // only through its subkeys), and its spelling.
-    struct KeyRef {
-        size_t section = std::string::npos;
-        std::u16string spelling;
+    // A key: its own section (npos for a key that exists only through its
+    // subkeys), and a section whose path begins with the key's spelling.
+    struct Key {
+        size_t section;
+        size_t spelledBy;
     };
-    // An entry of the key index of a file that is not in key order: a key with
-    // a section, or a key that exists only through its subkeys, whose path the
-    // index keeps itself.
-    struct Slot {
-        uint64_t hash = 0;
-        uint32_t ref = noSection; // the section, or where the path is in m_implicitPaths
-        uint32_t length : 31;
-        uint32_t own : 1; // whether ref is a section
-    };
-    static constexpr uint32_t noSection = UINT32_MAX;
+    static constexpr size_t none = std::string::npos;
 
-    bool isNew(size_t section) const { return section >= m_fileSections; }
-    size_t sectionEnd(size_t section) const;
-    bool readText(size_t begin, size_t end, std::string &text) const;
-    size_t lineAt(size_t offset) const;
+    bool enterSection(const SectionSpan &span, FormatError &error);
     std::u16string spelledPath(size_t section) const;
-    std::u16string foldedPath(size_t section) const;
-    bool enterLoadedSection(const SectionSpan &span, FormatError &error);
-    bool loadInTwoHalves();
-    size_t secondHalfStart() const;
-    bool indexLoadedSections(size_t count, FormatError &error);
-    std::optional<KeyRef> findKey(std::u16string_view path) const;
-    size_t firstSectionNotBefore(std::u16string_view folded) const;
-    std::optional<KeyRef> findInOrderedFile(std::u16string_view folded) const;
-    std::optional<KeyRef> findInIndex(std::u16string_view folded) const;
-    const Slot *findSlot(std::u16string_view folded, uint64_t hash) const;
-    std::u16string foldedPath(const Slot &slot) const;
-    void insertSlot(const Slot &slot);
-    bool enterSection(size_t section, std::u16string_view folded, std::u16string_view spelled);
+    const Key *findKey(std::u16string_view path) const;
+    std::u16string spelling(const Key &key, size_t length) const;
     size_t newSection(std::u16string path);
-    Touched *touchedSection(std::u16string_view keyPath, bool forWriting);
+    Section *sectionOf(std::u16string_view keyPath, bool forWriting);
+    size_t placeOfNewSection(std::u16string_view folded) const;
 
-    std::unique_ptr<HiveSource> m_source;
-    size_t m_size = 0;
+    std::string m_text;
     size_t m_preambleEnd = 0;
-    bool m_endsWithNewline = true;
-    std::vector<size_t> m_sections; // where each section begins; npos for one this run created
+    std::vector<Section> m_sections; // the file's sections in file order, then those this run created
     size_t m_fileSections = 0;
-    std::unordered_map<size_t, Touched> m_touched;
-    // A file in key order, as Wine writes it, is searched by halves; any other gets a hash index.
-    bool m_inKeyOrder = true;
-    std::vector<Slot> m_slots; // open addressing; its size a power of two
-    size_t m_usedSlots = 0;
-    std::u16string m_implicitPaths; // each key known through its subkeys: folded path, then spelling
-    std::u16string m_previousPath;  // the folded path of the section loaded last
-    std::u16string m_folded;        // scratch: the folded path of the section being loaded
-    std::vector<std::pair<size_t, uint64_t>> m_prefixes; // scratch: each ancestor's length and hash
+    std::unordered_map<std::u16string, Key> m_keys; // by folded path
     bool m_changed = false;
     std::optional<FormatError> m_failure;
 };

@@ -190,72 +190,38 @@ bool runAsPrefixOwner(const std::string &prefix, std::string &problem)
     return true;
 }
 
-FileSource::~FileSource() { ::close(m_fd); }
-
-size_t FileSource::size() const
-{
-    struct stat info;
-    return ::fstat(m_fd, &info) == 0 ? static_cast<size_t>(info.st_size) : 0;
-}
-
-long FileSource::read(size_t offset, char *buffer, size_t length) const
-{
-    for (;;) {
-        const ssize_t got = ::pread(m_fd, buffer, length, static_cast<off_t>(offset));
-        if (got >= 0 || errno != EINTR)
-            return static_cast<long>(got);
-    }
-}
-
-std::unique_ptr<FileSource> openHive(const std::string &path, FileStamp &stamp, std::string &problem)
+bool readHive(const std::string &path, FileStamp &stamp, std::string &text, std::string &problem)
 {
     // Anything but a regular file is refused before it is opened: a FIFO would
     // block the run, a device could answer anything.
     struct stat info;
     if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
         problem = path + " is not a regular file";
-        return nullptr;
-    }
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0 || ::fstat(fd, &info) != 0) {
-        problem = systemError("cannot open " + path);
-        if (fd >= 0)
-            ::close(fd);
-        return nullptr;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        ::close(fd);
-        problem = path + " is not a regular file";
-        return nullptr;
-    }
-    stamp = stampOf(info);
-    return std::make_unique<FileSource>(fd);
-}
-
-bool copyRange(int from, size_t begin, size_t end, int to)
-{
-    // The kernel copies without the data passing through the program, as cp does.
-    loff_t offset = static_cast<loff_t>(begin);
-    while (offset < static_cast<loff_t>(end)) {
-        const ssize_t copied = ::copy_file_range(from, &offset, to, nullptr, end - offset, 0);
-        if (copied > 0)
-            continue;
-        if (copied < 0 && errno == EINTR)
-            continue;
-        if (copied == 0 || errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)
-            break;
         return false;
     }
-    // Where the kernel cannot copy between these files, the program does.
-    std::string buffer(std::min<size_t>(end - offset, 1 << 20), '\0');
-    while (offset < static_cast<loff_t>(end)) {
-        const ssize_t got = ::pread(from, &buffer[0], std::min<size_t>(buffer.size(), end - offset), offset);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        problem = fd < 0 || !S_ISREG(info.st_mode) ? systemError("cannot open " + path) : path + " is not a regular file";
+        if (fd >= 0)
+            ::close(fd);
+        return false;
+    }
+    stamp = stampOf(info);
+    text.clear();
+    text.reserve(static_cast<size_t>(info.st_size));
+    char buffer[1 << 16];
+    ssize_t got;
+    while ((got = ::read(fd, buffer, sizeof buffer)) != 0) {
         if (got < 0 && errno == EINTR)
             continue;
-        if (got <= 0 || !writeAll(to, std::string_view(buffer.data(), static_cast<size_t>(got))))
+        if (got < 0) {
+            problem = systemError("cannot read " + path);
+            ::close(fd);
             return false;
-        offset += got;
+        }
+        text.append(buffer, static_cast<size_t>(got));
     }
+    ::close(fd);
     return true;
 }
 

@@ -5,7 +5,6 @@
 #include "hive.h"
 
 #include <functional>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -55,24 +54,8 @@ std::string userName(uid_t uid);
 
 // Writes all of data, going on after short writes and interruptions.
 bool writeAll(int fd, std::string_view data);
-// The hive file opened for reading, which stays open while the hive is used:
-// what is read of it later is this version of it, whatever happens to the path.
-class FileSource : public HiveSource {
-public:
-    explicit FileSource(int fd) : m_fd(fd) {}
-    FileSource(const FileSource &) = delete;
-    FileSource &operator=(const FileSource &) = delete;
-    ~FileSource() override;
-    long read(size_t offset, char *buffer, size_t length) const override;
-    size_t size() const override;
-    int fd() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-std::unique_ptr<FileSource> openHive(const std::string &path, FileStamp &stamp, std::string &problem);
-// Copies [begin, end) of one file to the end of what was written to another.
-bool copyRange(int from, size_t begin, size_t end, int to);
+// The hive file's whole text, and the stamp of the version that was read.
+bool readHive(const std::string &path, FileStamp &stamp, std::string &text, std::string &problem);
 bool currentStamp(const std::string &path, FileStamp &stamp, std::string &problem);
 // Removes what a save that was interrupted may have left beside the hive.
 void removeStaleTemporary(const std::string &path);

@@ -46,79 +46,6 @@ private:
     size_t m_line;
 };
 
-// Cuts a text that is read piece by piece into lines, as LineReader does. A
-// line that runs past the buffer grows it, so any line fits.
-class LineStream {
-public:
-    explicit LineStream(const TextReader &read) : m_read(read), m_buffer(64 << 10, '\0') {}
-    // A text that is in memory already is taken at once.
-    LineStream(const TextReader &read, std::string_view text) : m_read(read), m_buffer(text)
-    {
-        m_filled = text.size();
-        m_atEnd = true;
-        if (const void *nul = std::memchr(text.data(), 0, text.size()))
-            m_firstNul = static_cast<const char *>(nul) - text.data();
-    }
-    bool next(std::string_view &line)
-    {
-        for (;;) {
-            const char *start = m_buffer.data() + m_pos;
-            const void *newline = std::memchr(start, '\n', m_filled - m_pos);
-            if (newline || (m_atEnd && m_pos < m_filled)) {
-                const size_t length = newline ? static_cast<const char *>(newline) - start : m_filled - m_pos;
-                line = std::string_view(start, length);
-                if (!line.empty() && line.back() == '\r')
-                    line.remove_suffix(1);
-                m_lineStart = m_offset + m_pos;
-                m_pos += length + (newline ? 1 : 0);
-                ++m_line;
-                return true;
-            }
-            if (m_atEnd || !refill())
-                return false;
-        }
-    }
-    size_t lineNumber() const { return m_line; }
-    size_t lineStart() const { return m_lineStart; }
-    // Where the text holds its first NUL byte, as far as it has been read.
-    size_t firstNul() const { return m_firstNul; }
-    size_t size() const { return m_offset + m_filled; }
-    bool failed() const { return m_failed; }
-
-private:
-    // Keeps the unfinished line and reads more after it.
-    bool refill()
-    {
-        std::memmove(&m_buffer[0], m_buffer.data() + m_pos, m_filled - m_pos);
-        m_offset += m_pos;
-        m_filled -= m_pos;
-        m_pos = 0;
-        // The buffer grows to a size that reads quickly, and beyond it for a longer line.
-        if (m_filled == m_buffer.size() || m_buffer.size() < (1 << 20))
-            m_buffer.resize(2 * m_buffer.size());
-        const long got = m_read(m_offset + m_filled, m_buffer.data() + m_filled, m_buffer.size() - m_filled);
-        if (got < 0)
-            return m_failed = true, false;
-        if (m_firstNul == std::string_view::npos)
-            if (const void *nul = std::memchr(m_buffer.data() + m_filled, 0, static_cast<size_t>(got)))
-                m_firstNul = m_offset + (static_cast<const char *>(nul) - m_buffer.data());
-        m_filled += static_cast<size_t>(got);
-        m_atEnd = got == 0;
-        return true;
-    }
-
-    const TextReader &m_read;
-    std::string m_buffer;
-    size_t m_offset = 0; // where m_buffer begins in the text
-    size_t m_pos = 0;
-    size_t m_filled = 0;
-    size_t m_lineStart = 0;
-    size_t m_line = 0;
-    size_t m_firstNul = std::string_view::npos;
-    bool m_atEnd = false;
-    bool m_failed = false;
-};
-
 bool isBlank(std::string_view line)
 {
     for (char c : line)
@@ -148,24 +75,10 @@ char controlEscape(char name)
     return 0;
 }
 
-bool hasByte(uint64_t word, unsigned char byte)
-{
-    const uint64_t x = word ^ (0x0101010101010101ULL * byte);
-    return ((x - 0x0101010101010101ULL) & ~x & 0x8080808080808080ULL) != 0;
-}
-
 // Where the run of plain ASCII at text[pos] ends: at a byte above 127, a
-// backslash, a NUL or the terminator. Eight bytes at a time, since most text is plain.
+// backslash, a NUL or the terminator.
 size_t plainRunEnd(std::string_view text, size_t pos, char terminator)
 {
-    while (pos + 8 <= text.size()) {
-        uint64_t word;
-        std::memcpy(&word, text.data() + pos, 8);
-        if ((word & 0x8080808080808080ULL) || hasByte(word, '\\') || hasByte(word, 0) ||
-            hasByte(word, static_cast<unsigned char>(terminator)))
-            break;
-        pos += 8;
-    }
     while (pos < text.size() && static_cast<unsigned char>(text[pos]) < 0x80 && text[pos] != '\\' &&
            text[pos] != '\0' && text[pos] != terminator)
         ++pos;
@@ -520,20 +433,6 @@ int compareNames(std::u16string_view a, std::u16string_view b)
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-bool pathLess(std::u16string_view a, std::u16string_view b)
-{
-    for (;;) {
-        const size_t endA = std::min(a.find(u'\\'), a.size()), endB = std::min(b.find(u'\\'), b.size());
-        const int order = compareNames(a.substr(0, endA), b.substr(0, endB));
-        if (order != 0)
-            return order < 0;
-        if (endA == a.size() || endB == b.size())
-            return endA == a.size() && endB != b.size();
-        a.remove_prefix(endA + 1);
-        b.remove_prefix(endB + 1);
-    }
-}
-
 namespace {
 
 // Wine reads the last line of a name that a key holds twice.
@@ -660,14 +559,12 @@ bool continuesHexData(std::string_view line, std::string &problem)
 
 } // namespace
 
-namespace {
-
-// Without wholeFile the text is a part of a hive that begins where a key's section does.
-bool scanLines(LineStream &lines, size_t &preambleEnd, const SectionVisitor &visit, FormatError &error,
-               bool wholeFile = true)
+bool scanHive(std::string_view text, size_t &preambleEnd, const SectionVisitor &visit, FormatError &error)
 {
+    LineReader lines(text, 1);
+    const size_t firstNul = text.find('\0');
     std::string_view line;
-    bool signature = !wholeFile;
+    bool signature = false;
     SectionSpan current;
     bool inSection = false;
     std::string problem;
@@ -682,9 +579,9 @@ bool scanLines(LineStream &lines, size_t &preambleEnd, const SectionVisitor &vis
         // Wine's reader takes a NUL byte for the end of the line and joins what
         // follows to it, up to and with the next line: the file's structure would
         // then be another for Wine than for us.
-        if (lines.firstNul() <= lines.lineStart() + line.size())
+        if (firstNul <= lines.lineStart() + line.size())
             return fail(error, lines.lineNumber(), "a NUL byte");
-        if (wholeFile && lines.lineNumber() == 1) {
+        if (lines.lineNumber() == 1) {
             if (line != hiveSignature)
                 break;
             signature = true;
@@ -730,49 +627,13 @@ bool scanLines(LineStream &lines, size_t &preambleEnd, const SectionVisitor &vis
         }
         blankStart = std::string_view::npos;
     }
-    if (lines.failed())
-        return fail(error, lines.lineNumber(), "the file could not be read");
     if (!signature)
         return fail(error, 1, "the first line is not \"WINE REGISTRY Version 2\"");
     if (continued)
         return fail(error, valueLine, "hex data continues past the end of the file");
     if (!inSection)
-        preambleEnd = lines.size();
-    return !inSection || (current.end = lines.size(), visit(current, error));
-}
-
-} // namespace
-
-bool scanHive(const TextReader &read, size_t &preambleEnd, const SectionVisitor &visit, FormatError &error)
-{
-    LineStream lines(read);
-    return scanLines(lines, preambleEnd, visit, error);
-}
-
-bool scanHivePart(const TextReader &read, const SectionVisitor &visit, FormatError &error)
-{
-    LineStream lines(read);
-    size_t preambleEnd = 0;
-    return scanLines(lines, preambleEnd, visit, error, false) && preambleEnd == 0;
-}
-
-bool scanHive(std::string_view text, size_t &preambleEnd, const SectionVisitor &visit, FormatError &error)
-{
-    const TextReader nothingMore = [](size_t, char *, size_t) { return 0L; };
-    LineStream lines(nothingMore, text);
-    return scanLines(lines, preambleEnd, visit, error);
-}
-
-bool scanHive(std::string_view text, HiveLayout &layout, FormatError &error)
-{
-    layout = HiveLayout();
-    return scanHive(
-        text, layout.preambleEnd,
-        [&](SectionSpan &span, FormatError &) {
-            layout.sections.push_back(span);
-            return true;
-        },
-        error);
+        preambleEnd = text.size();
+    return !inSection || (current.end = text.size(), visit(current, error));
 }
 
 std::string hiveArch(std::string_view text)

@@ -33,11 +33,6 @@ struct SectionSpan {
     size_t headerLine = 0; // line number of its "[...]" header
 };
 
-struct HiveLayout {
-    size_t preambleEnd = 0; // the header and global options before the first key
-    std::vector<SectionSpan> sections;
-};
-
 struct FormatError {
     size_t line = 0;
     std::string reason;
@@ -52,19 +47,10 @@ inline constexpr size_t maxValueNameLength = 16383;
 bool normalizeKeyPath(std::u16string &path);
 
 // Checks the structure of the whole file (every line's kind, every key header,
-// every continued line) and hands each key section to visit, which may refuse
-// it with a reason; preambleEnd is where the first section begins.
+// every continued line) in one pass and hands each key section to visit, which
+// may refuse it with a reason; preambleEnd is where the first section begins.
 using SectionVisitor = std::function<bool(SectionSpan &span, FormatError &error)>;
-// Reads the text piece by piece: at most length bytes from offset into buffer;
-// the count read, 0 at the end, or -1 when it cannot be read.
-using TextReader = std::function<long(size_t offset, char *buffer, size_t length)>;
-bool scanHive(const TextReader &read, size_t &preambleEnd, const SectionVisitor &visit, FormatError &error);
 bool scanHive(std::string_view text, size_t &preambleEnd, const SectionVisitor &visit, FormatError &error);
-// The same for a part of a hive that begins where a key's section begins;
-// line numbers count from the part's start.
-bool scanHivePart(const TextReader &read, const SectionVisitor &visit, FormatError &error);
-// The same, collecting the sections.
-bool scanHive(std::string_view text, HiveLayout &layout, FormatError &error);
 // Reads one section's header, options and values; the span must come from scanHive.
 bool readSection(std::string_view span, size_t firstLine, KeySection &section, FormatError &error);
 // The architecture that the "#arch=" line before the first key names ("win32",
@@ -75,7 +61,5 @@ std::string formatSection(const KeySection &section, int64_t unixSeconds, uint64
 
 // Registry order of names: without regard to case, a shorter prefix first.
 int compareNames(std::u16string_view a, std::u16string_view b);
-// Registry order of key paths: component by component, a parent before its children.
-bool pathLess(std::u16string_view a, std::u16string_view b);
 
 } // namespace winreg

@@ -33,7 +33,6 @@ struct Store {
     bool asOwner = false; // root runs as the prefix's owner
     FileStamp stamp;
     Hive hive;
-    int sourceFd = -1; // the loaded file, which the hive holds open
     bool replaced = false; // the last save put a new file in place
     std::map<uintptr_t, std::u16string> handles;
     uintptr_t nextHandle = 0x1000;
@@ -157,16 +156,13 @@ LONG ensureLoaded()
     if (wineserverRunning(s.location.prefix))
         return loadFailure(s, ERROR_LOCK_VIOLATION, wineRunningProblem(s.location.prefix));
     removeStaleTemporary(s.location.hivePath);
-    std::unique_ptr<FileSource> source = openHive(s.location.hivePath, s.stamp, problem);
-    if (!source)
+    std::string text;
+    if (!readHive(s.location.hivePath, s.stamp, text, problem))
         return loadFailure(s, ERROR_FILE_NOT_FOUND, problem);
-    std::string head(4096, '\0');
-    head.resize(static_cast<size_t>(std::max(0L, source->read(0, &head[0], head.size()))));
-    if (!archMatchesPrefix(s.location.prefix, head, problem))
+    if (!archMatchesPrefix(s.location.prefix, text, problem))
         return loadFailure(s, ERROR_BADDB, problem);
-    s.sourceFd = source->fd();
     FormatError error;
-    if (!s.hive.load(std::move(source), error))
+    if (!s.hive.load(std::move(text), error))
         return loadFailure(s, ERROR_BADDB, lineProblem(error));
     s.state = Store::State::Ready;
     return ERROR_SUCCESS;
@@ -176,7 +172,6 @@ void unload()
 {
     Store &s = store();
     s.hive = Hive();
-    s.sourceFd = -1;
     s.wineLock.release();
     s.lock.release();
     s.state = Store::State::Unloaded;
@@ -270,41 +265,6 @@ uint64_t fileTimeNow(int64_t &unixSeconds)
     return epochDifference + std::chrono::duration_cast<std::chrono::nanoseconds>(now).count() / 100;
 }
 
-// The new hive file: small pieces gathered into large writes, untouched text
-// copied from the loaded file by the kernel.
-class FileSink : public HiveSink {
-public:
-    FileSink(int from, int to) : m_from(from), m_to(to) {}
-    void write(std::string_view text) override
-    {
-        m_buffer.append(text);
-        if (m_buffer.size() >= flushSize)
-            flush();
-    }
-    void copy(size_t begin, size_t end) override
-    {
-        flush();
-        m_ok = m_ok && copyRange(m_from, begin, end, m_to);
-    }
-    bool finish()
-    {
-        flush();
-        return m_ok;
-    }
-
-private:
-    static constexpr size_t flushSize = 1 << 20;
-    void flush()
-    {
-        m_ok = m_ok && writeAll(m_to, m_buffer);
-        m_buffer.clear();
-    }
-    int m_from;
-    int m_to;
-    std::string m_buffer;
-    bool m_ok = true;
-};
-
 LONG saveHive()
 {
     Store &s = store();
@@ -332,9 +292,22 @@ LONG saveHive()
     const bool saved = replaceHive(
         s.location.hivePath,
         [&](int fd) {
-            FileSink sink(s.sourceFd, fd);
-            s.hive.save(sink, unixSeconds, fileTime);
-            return sink.finish();
+            // Small pieces are gathered into large writes.
+            std::string buffer;
+            bool written = true;
+            s.hive.save(
+                [&](std::string_view piece) {
+                    if (buffer.size() + piece.size() > (1 << 20)) {
+                        written = written && writeAll(fd, buffer);
+                        buffer.clear();
+                    }
+                    if (piece.size() > (1 << 20))
+                        written = written && writeAll(fd, piece);
+                    else
+                        buffer.append(piece);
+                },
+                unixSeconds, fileTime);
+            return written && writeAll(fd, buffer);
         },
         problem);
     if (!saved) {

@@ -36,14 +36,16 @@ std::string contentOf(KeySection section)
 // Every section's text by its folded path, in a text whose structure is accepted.
 std::map<std::u16string, std::string_view> sectionsOf(const std::string &text, size_t *preambleEnd = nullptr)
 {
-    HiveLayout layout;
-    FormatError error;
-    require(scanHive(text, layout, error));
     std::map<std::u16string, std::string_view> sections;
-    for (const auto &span : layout.sections)
-        sections[foldCase(span.path)] = std::string_view(text).substr(span.begin, span.end - span.begin);
-    if (preambleEnd)
-        *preambleEnd = layout.preambleEnd;
+    size_t ignored = 0;
+    FormatError error;
+    require(scanHive(
+        text, preambleEnd ? *preambleEnd : ignored,
+        [&](SectionSpan &span, FormatError &) {
+            sections[foldCase(span.path)] = std::string_view(text).substr(span.begin, span.end - span.begin);
+            return true;
+        },
+        error));
     return sections;
 }
 
@@ -79,7 +81,8 @@ void changeThroughTheTree(const std::string &text)
     hive.setValue(u"Software\\Fuzz\\New", {u"Value \"\\\x00e9", 1, std::string("a\0b\0\0\0", 6)});
     if (hive.failure())
         return; // the key was there already, with values that cannot be read
-    const std::string saved = hive.savedText(1, 1);
+    std::string saved;
+    hive.save([&](std::string_view piece) { saved += piece; }, 1, 1);
     Hive reloaded;
     require(reloaded.load(saved, error));
     const RegValue *value = reloaded.findValue(u"SOFTWARE\\fuzz\\new", u"value \"\\\x00c9");
@@ -99,9 +102,9 @@ void changeThroughTheTree(const std::string &text)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const std::string text(reinterpret_cast<const char *>(data), size);
-    HiveLayout layout;
+    size_t preambleEnd = 0;
     FormatError error;
-    if (scanHive(text, layout, error)) {
+    if (scanHive(text, preambleEnd, [](SectionSpan &, FormatError &) { return true; }, error)) {
         rewriteEveryKey(text);
         changeThroughTheTree(text);
     }

@@ -107,12 +107,14 @@ QByteArray options(const QByteArray &restorePath, bool marker)
 QString programKeys(const QByteArray &hiveText)
 {
     const std::string text = hiveText.toStdString();
-    winreg::HiveLayout layout;
+    std::vector<winreg::SectionSpan> spans;
+    size_t preambleEnd = 0;
     winreg::FormatError error;
-    if (!winreg::scanHive(text, layout, error))
+    const auto collect = [&](winreg::SectionSpan &span, winreg::FormatError &) { return spans.push_back(span), true; };
+    if (!winreg::scanHive(text, preambleEnd, collect, error))
         return "unreadable: " + QString::fromStdString(error.reason);
     QStringList lines;
-    for (const auto &span : layout.sections) {
+    for (const auto &span : spans) {
         winreg::KeySection key;
         const QString path = QString::fromStdU16String(span.path);
         if (!QStringList{ToolsKey, DirectoriesKey, OptionsKey}.contains(path, Qt::CaseInsensitive) ||
