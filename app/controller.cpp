@@ -1,6 +1,7 @@
 // The program's one decision: install, uninstall or neither, from the installed
 // marker and the requested mode.
 #include "devstudio/studiotools.h"
+#include "devstudio/toolsmenu.h"
 #include "plugininstall.h"
 #include "report.h"
 
@@ -29,7 +30,7 @@ const char *dryRunForm(const char *outcome)
 }
 
 // The product patterns whose Tools entries an uninstall removes, in this order.
-const char *const productPrograms[] = {"tindmain.exe", "tindview.exe", "tindopts.exe"};
+const char *const productPrograms[] = {mainProgram, viewerProgram, optionsProgram};
 
 // The marker counts as present when the product's key opens and ACTIVATION, of
 // any type and at most 25 bytes, can be read; optionsKey keeps the open key.

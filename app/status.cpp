@@ -3,6 +3,7 @@
 #include "devstudio/builddirs.h"
 #include "devstudio/journal.h"
 #include "devstudio/studiotools.h"
+#include "devstudio/toolsmenu.h"
 #include "plugininstall.h"
 
 #include <QString>
@@ -26,8 +27,8 @@ std::string indices(const std::vector<int> &entries)
 StatusExit reportStatus()
 {
     const bool marker = installedMarkerPresent();
-    const std::vector<int> viewers = productToolEntries("tindview.exe");
-    const std::vector<int> optionsTools = productToolEntries("tindopts.exe");
+    const std::vector<int> viewers = productToolEntries(viewerProgram);
+    const std::vector<int> optionsTools = productToolEntries(optionsProgram);
     const bool searchPath = searchPathStartsWithProductDirectories();
     const bool tools = !viewers.empty() && !optionsTools.empty();
     std::printf("marker: %s\n", marker ? "present" : "absent");

@@ -12,13 +12,13 @@ const char *const noToolsKeyMessage = "Corvessa Brackwater Tindral Error #1";
 const char *const noRoomMessage = "TOO MANY TOOLS INSTALLED. \n Free at least two spaces in the tools menu bar.";
 const char *const pathTooLongMessage = "Corvessa Brackwater Tindral Error #4";
 
-void writeEntry(HKEY tools, int index, const ToolEntry &entry, const char *programPath)
+void writeEntry(HKEY tools, int index, const ToolEntry &entry, const std::string &programPath)
 {
     for (size_t position = 0; position < toolEntryValueCount; ++position) {
         char name[toolTextBufferSize];
         toolValueName(name, toolEntryLayout[position].stem, index);
         if (position == pathNamePosition)
-            regSetString(tools, name, programPath);
+            regSetString(tools, name, programPath.c_str());
         else if (toolEntryLayout[position].isText)
             regSetString(tools, name, entry[position].text);
         else
@@ -28,18 +28,18 @@ void writeEntry(HKEY tools, int index, const ToolEntry &entry, const char *progr
 
 // The entry's PathName for the product directory; false when it does not fit
 // the text buffer that the removal reads PathName values into.
-bool composeEntryPath(char (&path)[programPathBufferSize], const ToolEntry &entry)
+bool composeEntryPath(std::string &path, const ToolEntry &entry)
 {
-    return composeProductPath(path, sizeof path, entry[pathNamePosition].text, productDirectoryForRegistry()) &&
-           textLength(path) < toolTextBufferSize;
+    path = productProgramPath(productDirectoryForRegistry(), entry[pathNamePosition].text);
+    return textLength(path) < toolTextBufferSize;
 }
 
 // What an addition would write: the count found and both program paths. Null
 // when it can be made; otherwise the refusal's message.
 struct Addition {
     int32_t count = 0;
-    char viewerPath[programPathBufferSize];
-    char optionsPath[programPathBufferSize];
+    std::string viewerPath;
+    std::string optionsPath;
 };
 
 const char *refusal(HKEY tools, Addition &addition)

@@ -3,6 +3,7 @@
 #include "app/plugininstall.h"
 #include "builddirs.h"
 #include "productdir.h"
+#include "toolsmenu.h"
 
 #include <algorithm>
 #include <cstring>
@@ -28,7 +29,7 @@ std::string productDirectories(const std::string &product)
         cut = parent.rfind('\\');
     }
     const std::string common = cut != std::string::npos ? parent.substr(0, cut) + "\\Common" : product + "\\..\\Common";
-    return product + "\\targets\\cvisual6\\cmd;" + product + "\\bin\\intel\\win32;" + common;
+    return product + "\\targets\\cvisual6\\cmd;" + product + productProgramDirectory + ";" + common;
 }
 
 // The list that an install makes of oldList: the product's directories first.

@@ -2,7 +2,6 @@
 
 #include "winreg/unicode.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -33,15 +32,10 @@ Journal &state()
     return instance;
 }
 
-// Names compare without regard to ASCII case, as the registry compares them.
+// Key paths and value names compare as the registry compares them: folded as Wine folds them.
 bool sameName(const std::string &a, const std::string &b)
 {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
+    return winreg::foldCase(winreg::utf8ToUtf16(a)) == winreg::foldCase(winreg::utf8ToUtf16(b));
 }
 
 } // namespace

@@ -30,16 +30,6 @@ std::string productDirectoryForRegistry()
     return directory && registryFormOfPath(directory, registryForm, problem) ? registryForm : std::string();
 }
 
-bool composeProductPath(char *buffer, size_t bufferSize, const char *format, const std::string &directory)
-{
-    const int length = std::snprintf(buffer, bufferSize, format, directory.c_str());
-    if (length < 0 || static_cast<size_t>(length) >= bufferSize) {
-        buffer[0] = '\0';
-        return false;
-    }
-    return true;
-}
-
 bool sameWindowsPath(const std::string &first, const std::string &second)
 {
     return comparablePath(first).compare(comparablePath(second), Qt::CaseInsensitive) == 0;

@@ -9,9 +9,6 @@
 // names it (see registryFormOfPath); empty when it is unset.
 std::string productDirectoryForRegistry();
 
-// Fills format's "%s" with directory into a buffer of bufferSize bytes; false
-// (and an empty buffer) when the result does not fit.
-bool composeProductPath(char *buffer, size_t bufferSize, const char *format, const std::string &directory);
 
 // Whether two paths name the same file as Windows reads them: letter case does
 // not count, "/" and "\" are alike, and doubled separators count as one.

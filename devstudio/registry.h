@@ -66,6 +66,8 @@ bool registryFormOfPath(const std::string &localPath, std::string &registryPath,
 // environment variable name as it stands: a character that the ANSI code page
 // of the run lacks (under Wine, the code page of the locale). Empty when it can.
 std::string codePageProblemOfVariable(const char *name);
+// The message for a character of variable's that the ANSI code page lacks.
+std::string codePageProblem(const char *variable, unsigned character, unsigned codePage);
 // The path of this machine that a path as the registry names it stands for.
 std::string localFormOfPath(const std::string &path);
 

@@ -28,7 +28,7 @@ int findEntry(HKEY tools, int count, const std::function<bool(const std::string 
 // any spelling Windows takes for the same file.
 bool isProductProgram(const std::string &path, const char *program)
 {
-    return sameWindowsPath(path, productDirectoryForRegistry() + productProgramDirectory + program);
+    return sameWindowsPath(path, productProgramPath(productDirectoryForRegistry(), program));
 }
 
 // The product's own entry for program; failing that, the first entry whose path
@@ -103,7 +103,7 @@ std::string viewerEntryProductDirectory()
     HKEY tools = nullptr;
     if (regOpen(HKEY_CURRENT_USER, ToolsKey, &tools) != ERROR_SUCCESS)
         return std::string();
-    const std::string tail = viewerEntry[pathNamePosition].text + 2; // what follows the directory's "%s"
+    const std::string tail = productProgramPath("", viewerProgram); // what follows the directory
     std::string directory;
     findEntry(tools, entryCount(tools), [&](const std::string &path) {
         const bool names = path.size() > tail.size() && sameWindowsPath(path.substr(path.size() - tail.size()), tail);

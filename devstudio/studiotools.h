@@ -25,6 +25,8 @@ std::string viewerEntryProductDirectory();
 // count's box shown, when the menu has a count that is no number.
 bool studioToolsRemovable(QApplication *application);
 
-// Removes the first entry whose program path contains pattern and closes the gap.
-// Silent: it shows and returns nothing.
+// Removes the product's entry for the program named pattern ("tindview.exe") and
+// closes the gap: the entry whose path is the product's own program, failing
+// that the first whose path holds the name, letter case not counting. Silent:
+// it shows and returns nothing.
 void removeStudioTool(const char *pattern);

@@ -14,7 +14,7 @@ const ToolEntry viewerEntry = {{
     {nullptr, 0}, // UseSearchPath
     {nullptr, 1}, // VisibleOnMenu
     {nullptr, 0}, // ReloadNoPrompt
-    {"%s\\bin\\intel\\win32\\tindview.exe", 0},
+    {viewerProgram, 0},
 }};
 
 const ToolEntry optionsEntry = {{
@@ -28,7 +28,7 @@ const ToolEntry optionsEntry = {{
     {nullptr, 0},
     {nullptr, 1},
     {nullptr, 0},
-    {"%s\\bin\\intel\\win32\\tindopts.exe", 0},
+    {optionsProgram, 0},
 }};
 
 void toolValueName(char (&name)[toolTextBufferSize], const char *stem, int index)

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstddef>
+#include <string>
 
 inline constexpr const char *toolCountName = "NumTools";
 // The box for a menu whose count is missing or not a number: no entry can be added or found by it.
@@ -15,8 +16,6 @@ inline constexpr int maxToolEntries = 16;
 inline constexpr size_t toolEntryValueCount = 11;
 // Value names and Tools texts are held in 255 bytes: texts of up to 254 characters.
 inline constexpr DWORD toolTextBufferSize = 255;
-// Program paths are composed in 1024 bytes.
-inline constexpr size_t programPathBufferSize = 1024;
 
 struct ToolValueLayout {
     const char *stem;
@@ -39,8 +38,17 @@ inline constexpr std::array<ToolValueLayout, toolEntryValueCount> toolEntryLayou
 }};
 inline constexpr size_t pathNamePosition = toolEntryValueCount - 1;
 
-// Where the product keeps its programs, below its directory.
-inline constexpr const char *productProgramDirectory = "\\bin\\intel\\win32\\";
+// Where the product keeps its programs, below its directory, and the programs
+// of its own that the menu may name.
+inline constexpr const char *productProgramDirectory = "\\bin\\intel\\win32";
+inline constexpr const char *viewerProgram = "tindview.exe";
+inline constexpr const char *optionsProgram = "tindopts.exe";
+inline constexpr const char *mainProgram = "tindmain.exe";
+// A program's path in the product directory, as the registry names it.
+inline std::string productProgramPath(const std::string &directory, const char *program)
+{
+    return directory + productProgramDirectory + "\\" + program;
+}
 
 // One value of an entry the program installs: a text, or a number where text is null.
 struct ToolSetting {
@@ -48,8 +56,8 @@ struct ToolSetting {
     int32_t number;
 };
 
-// An entry's values in layout order; the PathName text is a format whose "%s"
-// stands for the product directory.
+// An entry's values in layout order; the PathName text is the program's name,
+// whose path is composed in the product directory.
 using ToolEntry = std::array<ToolSetting, toolEntryValueCount>;
 
 extern const ToolEntry viewerEntry;

@@ -561,78 +561,63 @@ bool continuesHexData(std::string_view line, std::string &problem)
 
 bool scanHive(std::string_view text, size_t &preambleEnd, const SectionVisitor &visit, FormatError &error)
 {
-    LineReader lines(text, 1);
+    // Wine's reader takes a NUL byte for the end of the line and joins what
+    // follows to it, up to and with the next line: the file's structure would
+    // then be another for Wine than for us.
     const size_t firstNul = text.find('\0');
+    LineReader lines(text, 1);
     std::string_view line;
-    bool signature = false;
+    if (lines.next(line) && firstNul <= line.size())
+        return fail(error, 1, "a NUL byte");
+    if (line != hiveSignature)
+        return fail(error, 1, "the first line is not \"WINE REGISTRY Version 2\"");
     SectionSpan current;
     bool inSection = false;
     std::string problem;
-    size_t blankStart = std::string_view::npos; // where the current run of blank lines began
-    size_t blankLine = 0;
+    size_t blankStart = std::string_view::npos, blankLine = 0; // where the current run of blank lines began
     bool continued = false; // the line before was hex data that goes on
     size_t valueLine = 0;   // the line where that value began
-    preambleEnd = std::string_view::npos;
+    preambleEnd = text.size();
     // Only the structure is read here: each line's kind, the key headers and the
     // lines that continue hex data. Values are read when their key is used.
     while (lines.next(line)) {
-        // Wine's reader takes a NUL byte for the end of the line and joins what
-        // follows to it, up to and with the next line: the file's structure would
-        // then be another for Wine than for us.
         if (firstNul <= lines.lineStart() + line.size())
             return fail(error, lines.lineNumber(), "a NUL byte");
-        if (lines.lineNumber() == 1) {
-            if (line != hiveSignature)
-                break;
-            signature = true;
-            continue;
-        }
         if (continued) {
             if (!isHexContinuation(line))
                 return fail(error, valueLine, "bad hex data");
             continued = !line.empty() && line.back() == '\\';
-            continue;
-        }
-        if (isBlank(line)) {
+        } else if (isBlank(line)) {
             if (blankStart == std::string_view::npos)
                 blankStart = lines.lineStart(), blankLine = lines.lineNumber();
             continue;
-        }
-        const char kind = line[0];
-        if (kind == '[') {
+        } else if (line[0] == '[') {
+            // A section begins with the blank lines before its header.
             const bool afterBlanks = blankStart != std::string_view::npos;
             const size_t begin = afterBlanks ? blankStart : lines.lineStart();
             if (inSection && !(current.end = begin, visit(current, error)))
                 return false;
-            if (!inSection)
-                preambleEnd = begin;
+            preambleEnd = std::min(preambleEnd, begin);
             current.begin = begin;
             current.firstLine = afterBlanks ? blankLine : lines.lineNumber();
             current.headerLine = lines.lineNumber();
             if (!readHeader(line, current.path, problem))
                 return fail(error, current.headerLine, problem);
             inSection = true;
-        } else if (kind == ';' || kind == '#') {
-        } else if (!inSection) {
+        } else if (line[0] != ';' && line[0] != '#' && !inSection) {
             return fail(error, lines.lineNumber(), "unexpected text before the first key");
-        } else if (kind == '"' || kind == '@') {
-            if (line.back() == '\\') {
-                valueLine = lines.lineNumber();
-                if (!continuesHexData(line, problem))
-                    return fail(error, valueLine, problem);
-                continued = true;
-            }
-        } else {
+        } else if (line[0] == '"' || line[0] == '@') {
+            valueLine = lines.lineNumber();
+            continued = line.back() == '\\';
+            if (continued && !continuesHexData(line, problem))
+                return fail(error, valueLine, problem);
+        } else if (line[0] != ';' && line[0] != '#') {
             return fail(error, lines.lineNumber(), "not a value line");
         }
         blankStart = std::string_view::npos;
     }
-    if (!signature)
-        return fail(error, 1, "the first line is not \"WINE REGISTRY Version 2\"");
     if (continued)
         return fail(error, valueLine, "hex data continues past the end of the file");
-    if (!inSection)
-        preambleEnd = text.size();
     return !inSection || (current.end = text.size(), visit(current, error));
 }
 
