@@ -32,34 +32,16 @@ const char *dryRunForm(const char *outcome)
 // The product patterns whose Tools entries an uninstall removes, in this order.
 const char *const productPrograms[] = {mainProgram, viewerProgram, optionsProgram};
 
-// The marker counts as present when the product's key opens and ACTIVATION, of
-// any type and at most 25 bytes, can be read; optionsKey keeps the open key.
-bool markerPresent(HKEY &optionsKey)
-{
-    if (regOpen(HKEY_CURRENT_USER, OptionsKey, &optionsKey) != ERROR_SUCCESS) {
-        optionsKey = nullptr;
-        return false;
-    }
-    unsigned char marker[markerBufferSize];
-    DWORD size = markerBufferSize;
-    return regQuery(optionsKey, markerName, marker, &size) == ERROR_SUCCESS;
-}
-
-void closeKey(HKEY &key)
-{
-    if (key)
-        regClose(key);
-    key = nullptr;
-}
-
 } // namespace
 
+// The marker counts as present when the product's key opens and ACTIVATION, of
+// any type and at most 25 bytes, can be read.
 bool installedMarkerPresent()
 {
-    HKEY optionsKey = nullptr;
-    const bool present = markerPresent(optionsKey);
-    closeKey(optionsKey);
-    return present;
+    const RegistryKey optionsKey(OptionsKey);
+    unsigned char marker[markerBufferSize];
+    DWORD size = markerBufferSize;
+    return optionsKey && regQuery(optionsKey, markerName, marker, &size) == ERROR_SUCCESS;
 }
 
 namespace {
@@ -77,7 +59,7 @@ SaveResult saveRegistry()
 
 } // namespace
 
-bool PluginInstall::runInstall(HKEY &optionsKey)
+bool PluginInstall::runInstall()
 {
     // An install is whole or nothing: when a step cannot be done, its box is shown
     // and nothing is written, so that the next install, once the cause is gone,
@@ -86,27 +68,22 @@ bool PluginInstall::runInstall(HKEY &optionsKey)
     const bool buildDirsReady = buildDirsInstallable();
     if (!toolsAddable || !buildDirsReady || !addStudioTools(application))
         return false;
-    closeKey(optionsKey);
-    if (regCreate(HKEY_CURRENT_USER, OptionsKey, &optionsKey) != ERROR_SUCCESS)
-        optionsKey = nullptr;
+    const RegistryKey optionsKey(OptionsKey, RegistryKey::Create);
     const BYTE marker = 0;
     regSetBinary(optionsKey, markerName, &marker, 1);
     installBuildDirs(optionsKey);
     return true;
 }
 
-bool PluginInstall::runUninstall(HKEY &optionsKey)
+bool PluginInstall::runUninstall()
 {
     // As whole as an install: while the product's entries cannot be found, the
     // marker and the search path stay, and the next uninstall finishes the job.
     if (!studioToolsRemovable(application))
         return false;
+    const RegistryKey optionsKey(OptionsKey);
     restoreBuildDirs(optionsKey);
-    closeKey(optionsKey);
-    if (regOpen(HKEY_CURRENT_USER, OptionsKey, &optionsKey) == ERROR_SUCCESS)
-        regDeleteValue(optionsKey, markerName);
-    else
-        optionsKey = nullptr;
+    regDeleteValue(optionsKey, markerName);
     for (const char *program : productPrograms)
         removeStudioTool(program);
     return true;
@@ -117,19 +94,17 @@ RunOutcome PluginInstall::runMode(Mode mode, bool dryRun)
     const int problemsBefore = problemsReported();
     startRegistryJournal(dryRun);
     deferBoxes();
-    HKEY optionsKey = nullptr;
-    const bool installed = markerPresent(optionsKey);
+    const bool installed = installedMarkerPresent();
     const char *outcome = usageText;
     if (mode == ModeInstall && !installed) {
-        outcome = runInstall(optionsKey) ? installedText : notInstalledText;
+        outcome = runInstall() ? installedText : notInstalledText;
     } else if (mode == ModeInstall) {
         outcome = alreadyInstalledText;
     } else if (mode == ModeUninstall && installed) {
-        outcome = runUninstall(optionsKey) ? uninstalledText : notUninstalledText;
+        outcome = runUninstall() ? uninstalledText : notUninstalledText;
     } else if (mode == ModeUninstall) {
         outcome = notInstalledText;
     }
-    closeKey(optionsKey);
     // The usage text changes nothing, and needs no usable registry.
     if (mode == ModeNone)
         registryRelease();

@@ -42,8 +42,8 @@ public:
     QApplication *application;
 
 private:
-    bool runInstall(HKEY &optionsKey);
-    bool runUninstall(HKEY &optionsKey);
+    bool runInstall();
+    bool runUninstall();
     void reportError(const char *message);
 };
 

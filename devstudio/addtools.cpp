@@ -55,20 +55,13 @@ const char *refusal(HKEY tools, Addition &addition)
     return nullptr;
 }
 
-// Opens the Tools menu and checks the addition; on a refusal its box is shown
-// and the key is closed again.
-HKEY openForAddition(QApplication *application, Addition &addition)
+// Checks the addition to the open Tools menu; on a refusal its box is shown.
+bool additionPossible(QApplication *application, const RegistryKey &tools, Addition &addition)
 {
-    HKEY tools = nullptr;
-    const char *message = noToolsKeyMessage;
-    if (regOpen(HKEY_CURRENT_USER, ToolsKey, &tools) == ERROR_SUCCESS) {
-        message = refusal(tools, addition);
-        if (!message)
-            return tools;
-        regClose(tools);
-    }
-    showError(nullptr, application, "Info", message);
-    return nullptr;
+    const char *message = tools ? refusal(tools, addition) : noToolsKeyMessage;
+    if (message)
+        showError(nullptr, application, "Info", message);
+    return !message;
 }
 
 } // namespace
@@ -76,21 +69,17 @@ HKEY openForAddition(QApplication *application, Addition &addition)
 bool studioToolsAddable(QApplication *application)
 {
     Addition addition;
-    const HKEY tools = openForAddition(application, addition);
-    if (tools)
-        regClose(tools);
-    return tools != nullptr;
+    return additionPossible(application, RegistryKey(ToolsKey), addition);
 }
 
 bool addStudioTools(QApplication *application)
 {
     Addition addition;
-    const HKEY tools = openForAddition(application, addition);
-    if (!tools)
+    const RegistryKey tools(ToolsKey);
+    if (!additionPossible(application, tools, addition))
         return false;
     writeNumber(tools, toolCountName, addition.count + 2);
     writeEntry(tools, addition.count, viewerEntry, addition.viewerPath);
     writeEntry(tools, addition.count + 1, optionsEntry, addition.optionsPath);
-    regClose(tools);
     return true;
 }

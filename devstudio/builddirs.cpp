@@ -87,14 +87,12 @@ bool restoredSearchPath(const std::string &product, const std::string &currentLi
     return removed;
 }
 
-// Why the product's directories cannot be put in front of the search path, or
-// null; directories is left open when it opened, and the lists are filled.
-const char *installFailure(HKEY &directories, std::string &oldList, std::string &newList)
+// Why the product's directories cannot be put in front of the search path in
+// directories, or null; the lists are filled.
+const char *installFailure(const RegistryKey &directories, std::string &oldList, std::string &newList)
 {
-    if (regOpen(HKEY_CURRENT_USER, DirectoriesKey, &directories) != ERROR_SUCCESS) {
-        directories = nullptr;
+    if (!directories)
         return "Unable to open key for Visual";
-    }
     if (readText(directories, pathDirsName, oldList, directoryListBufferSize) != ERROR_SUCCESS)
         return "Unable to read Visual installation";
     const std::string product = productDirectoryForRegistry();
@@ -109,26 +107,21 @@ const char *installFailure(HKEY &directories, std::string &oldList, std::string 
 
 bool searchPathStartsWithProductDirectories()
 {
-    HKEY directories = nullptr;
-    if (regOpen(HKEY_CURRENT_USER, DirectoriesKey, &directories) != ERROR_SUCCESS)
-        return false;
+    const RegistryKey directories(DirectoriesKey);
     std::string list;
-    const bool read = readText(directories, pathDirsName, list, directoryListBufferSize) == ERROR_SUCCESS;
-    regClose(directories);
+    if (!directories || readText(directories, pathDirsName, list, directoryListBufferSize) != ERROR_SUCCESS)
+        return false;
     const std::vector<std::string> productElements = splitList(productDirectories(productDirectoryForRegistry()));
     const std::vector<std::string> elements = splitList(list);
-    return read && elements.size() >= productElements.size() &&
+    return elements.size() >= productElements.size() &&
            std::equal(productElements.begin(), productElements.end(), elements.begin(), sameWindowsPath);
 }
 
 bool PluginInstall::buildDirsInstallable()
 {
-    HKEY directories = nullptr;
     std::string oldList;
     std::string newList;
-    const char *failure = installFailure(directories, oldList, newList);
-    if (directories)
-        regClose(directories);
+    const char *failure = installFailure(RegistryKey(DirectoriesKey), oldList, newList);
     if (failure)
         reportError(failure);
     return !failure;
@@ -136,7 +129,7 @@ bool PluginInstall::buildDirsInstallable()
 
 void PluginInstall::installBuildDirs(HKEY optionsKey)
 {
-    HKEY directories = nullptr;
+    const RegistryKey directories(DirectoriesKey);
     std::string oldList;
     std::string newList;
     const char *failure = installFailure(directories, oldList, newList);
@@ -145,29 +138,23 @@ void PluginInstall::installBuildDirs(HKEY optionsKey)
         failure = "Failed to modify Razazadu registry";
     else if (!failure && regSetString(directories, pathDirsName, newList.c_str()) != ERROR_SUCCESS)
         failure = "Failed to modify Visual registry";
-    if (directories)
-        regClose(directories);
     if (failure)
         reportError(failure);
 }
 
 void PluginInstall::restoreBuildDirs(HKEY optionsKey)
 {
-    HKEY directories = nullptr;
-    if (regOpen(HKEY_CURRENT_USER, DirectoriesKey, &directories) != ERROR_SUCCESS)
+    const RegistryKey directories(DirectoriesKey);
+    if (!directories)
         return reportError("Unable to open key for MS compiler");
     std::string kept;
     std::string current;
     std::string restored;
-    const char *failure = nullptr;
     if (readText(optionsKey, restorePathName, kept, directoryListBufferSize) != ERROR_SUCCESS)
-        failure = "Unable to open the restore key";
+        return reportError("Unable to open the restore key");
     // A search path that cannot be read holds nothing to take out.
-    else if (readText(directories, pathDirsName, current, directoryListBufferSize) == ERROR_SUCCESS &&
-             restoredSearchPath(productDirectoryForRegistry(), current, kept, restored) &&
-             regSetString(directories, pathDirsName, restored.c_str()) != ERROR_SUCCESS)
-        failure = "Restore key creation failed";
-    regClose(directories);
-    if (failure)
-        reportError(failure);
+    if (readText(directories, pathDirsName, current, directoryListBufferSize) == ERROR_SUCCESS &&
+        restoredSearchPath(productDirectoryForRegistry(), current, kept, restored) &&
+        regSetString(directories, pathDirsName, restored.c_str()) != ERROR_SUCCESS)
+        reportError("Restore key creation failed");
 }

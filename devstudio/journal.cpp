@@ -95,12 +95,7 @@ LONG serve(const StoredValue &value, DWORD *type, BYTE *data, DWORD *size)
 StoredValue current(HKEY key, const char *name)
 {
     StoredValue value;
-    DWORD size = 0;
-    if (query(key, name, &value.type, nullptr, &size) != ERROR_SUCCESS)
-        return value;
-    value.data.assign(size, '\0');
-    value.present = query(key, name, &value.type, reinterpret_cast<BYTE *>(&value.data[0]), &size) == ERROR_SUCCESS;
-    value.data.resize(value.present ? size : 0);
+    value.present = read(key, name, value.type, value.data) == ERROR_SUCCESS;
     return value;
 }
 
@@ -211,6 +206,26 @@ LONG query(HKEY key, const char *name, DWORD *type, BYTE *data, DWORD *size)
     if (isPretended(key))
         return ERROR_FILE_NOT_FOUND;
     return RegQueryValueExW(key, WideName(name).get(), nullptr, type, data, size);
+}
+
+LONG read(HKEY key, const char *name, DWORD &type, std::string &data)
+{
+    data.clear();
+    DWORD size = 0;
+    LONG status = query(key, name, &type, nullptr, &size);
+    // The value may grow between the two calls; then its new size is asked again.
+    for (int attempt = 0; status == ERROR_SUCCESS && attempt < 3; ++attempt) {
+        std::string bytes(size, '\0');
+        status = query(key, name, &type, reinterpret_cast<BYTE *>(&bytes[0]), &size);
+        if (status == ERROR_SUCCESS) {
+            bytes.resize(size);
+            data = std::move(bytes);
+            return ERROR_SUCCESS;
+        }
+        if (status == ERROR_MORE_DATA)
+            status = ERROR_SUCCESS;
+    }
+    return status == ERROR_SUCCESS ? ERROR_MORE_DATA : status;
 }
 
 LONG change(HKEY key, const char *name, const StoredValue &after)

@@ -40,6 +40,8 @@ std::string quoted(const std::string &text);
 
 // RegQueryValueExW, answered from the run's kept values first in a dry run.
 LONG query(HKEY key, const char *name, DWORD *type, BYTE *data, DWORD *size);
+// A value of any type and length, its size asked first, then its data.
+LONG read(HKEY key, const char *name, DWORD &type, std::string &data);
 // Writes after (or deletes, when it is absent), and notes the change.
 LONG change(HKEY key, const char *name, const StoredValue &after);
 

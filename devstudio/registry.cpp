@@ -68,6 +68,19 @@ LONG regSetBinary(HKEY key, const char *valueName, const void *data, DWORD size)
 
 LONG regDeleteValue(HKEY key, const char *valueName) { return journal::change(key, valueName, {}); }
 
+RegistryKey::RegistryKey(const char *subKey, Opening opening)
+{
+    const LONG status = opening == Create ? regCreate(HKEY_CURRENT_USER, subKey, &m_key) : regOpen(HKEY_CURRENT_USER, subKey, &m_key);
+    if (status != ERROR_SUCCESS)
+        m_key = nullptr;
+}
+
+RegistryKey::~RegistryKey()
+{
+    if (m_key)
+        regClose(m_key);
+}
+
 LONG regClose(HKEY key)
 {
     const bool pretended = journal::isPretended(key);
@@ -95,22 +108,7 @@ size_t textLength(const std::string &text) { return winreg::utf8ToUtf16(text).si
 
 LONG readValue(HKEY key, const char *valueName, DWORD &type, std::string &data)
 {
-    data.clear();
-    DWORD size = 0;
-    LONG status = journal::query(key, valueName, &type, nullptr, &size);
-    // The value may grow between the two calls; then its new size is asked again.
-    for (int attempt = 0; status == ERROR_SUCCESS && attempt < 3; ++attempt) {
-        std::string bytes(size, '\0');
-        status = journal::query(key, valueName, &type, reinterpret_cast<BYTE *>(&bytes[0]), &size);
-        if (status == ERROR_SUCCESS) {
-            bytes.resize(size);
-            data = std::move(bytes);
-            return ERROR_SUCCESS;
-        }
-        if (status == ERROR_MORE_DATA)
-            status = ERROR_SUCCESS;
-    }
-    return status == ERROR_SUCCESS ? ERROR_MORE_DATA : status;
+    return journal::read(key, valueName, type, data);
 }
 
 LONG writeValue(HKEY key, const char *valueName, DWORD type, const std::string &data)

@@ -23,6 +23,23 @@ inline constexpr const char *DirectoriesKey =
     "Software\\Microsoft\\Devstudio\\6.0\\Build System\\Components\\Platforms\\Win32 (x86)\\Directories";
 
 LONG regOpen(HKEY root, const char *subKey, HKEY *key);
+
+// A key below HKEY_CURRENT_USER, opened (or created) through the layer and
+// closed when the holder goes; a key that did not open holds no handle.
+class RegistryKey {
+public:
+    enum Opening { Open, Create };
+    explicit RegistryKey(const char *subKey, Opening opening = Open);
+    ~RegistryKey();
+    RegistryKey(const RegistryKey &) = delete;
+    RegistryKey &operator=(const RegistryKey &) = delete;
+    explicit operator bool() const { return m_key != nullptr; }
+    operator HKEY() const { return m_key; }
+
+private:
+    HKEY m_key = nullptr;
+};
+
 LONG regCreate(HKEY root, const char *subKey, HKEY *key);
 // Reads a value of any type as bytes; size goes in as the buffer's size and comes back as the stored length.
 LONG regQuery(HKEY key, const char *valueName, void *data, DWORD *size);

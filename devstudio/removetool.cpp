@@ -82,8 +82,8 @@ int entryCount(HKEY tools)
 std::vector<int> productToolEntries(const char *program)
 {
     std::vector<int> entries;
-    HKEY tools = nullptr;
-    if (regOpen(HKEY_CURRENT_USER, ToolsKey, &tools) != ERROR_SUCCESS)
+    const RegistryKey tools(ToolsKey);
+    if (!tools)
         return entries;
     const int count = entryCount(tools);
     for (int from = 0; from < count;) {
@@ -94,14 +94,13 @@ std::vector<int> productToolEntries(const char *program)
         entries.push_back(found);
         from = found + 1;
     }
-    regClose(tools);
     return entries;
 }
 
 std::string viewerEntryProductDirectory()
 {
-    HKEY tools = nullptr;
-    if (regOpen(HKEY_CURRENT_USER, ToolsKey, &tools) != ERROR_SUCCESS)
+    const RegistryKey tools(ToolsKey);
+    if (!tools)
         return std::string();
     const std::string tail = productProgramPath("", viewerProgram); // what follows the directory
     std::string directory;
@@ -111,18 +110,15 @@ std::string viewerEntryProductDirectory()
             directory = path.substr(0, path.size() - tail.size());
         return names;
     });
-    regClose(tools);
     return directory;
 }
 
 bool studioToolsRemovable(QApplication *application)
 {
-    HKEY tools = nullptr;
-    if (regOpen(HKEY_CURRENT_USER, ToolsKey, &tools) != ERROR_SUCCESS)
-        return true; // no menu: nothing of the product's in it
+    const RegistryKey tools(ToolsKey);
     int32_t count = 0;
-    const bool countIsNoNumber = readNumber(tools, toolCountName, count) == ERROR_INVALID_DATA;
-    regClose(tools);
+    // No menu: nothing of the product's in it.
+    const bool countIsNoNumber = tools && readNumber(tools, toolCountName, count) == ERROR_INVALID_DATA;
     if (countIsNoNumber)
         showError(nullptr, application, "Info", noCountMessage);
     return !countIsNoNumber;
@@ -130,18 +126,13 @@ bool studioToolsRemovable(QApplication *application)
 
 void removeStudioTool(const char *pattern)
 {
-    HKEY tools = nullptr;
-    if (regOpen(HKEY_CURRENT_USER, ToolsKey, &tools) != ERROR_SUCCESS)
+    const RegistryKey tools(ToolsKey);
+    const int count = tools ? entryCount(tools) : 0;
+    const int match = count > 0 ? findProductEntry(tools, count, pattern) : -1;
+    if (match < 0)
         return;
-    const int count = entryCount(tools);
-    if (count > 0) {
-        const int match = findProductEntry(tools, count, pattern);
-        if (match >= 0) {
-            writeNumber(tools, toolCountName, count - 1);
-            deleteEntry(tools, match);
-            for (int index = match; index < count - 1; ++index)
-                moveEntry(tools, index + 1, index);
-        }
-    }
-    regClose(tools);
+    writeNumber(tools, toolCountName, count - 1);
+    deleteEntry(tools, match);
+    for (int index = match; index < count - 1; ++index)
+        moveEntry(tools, index + 1, index);
 }
