@@ -14,7 +14,7 @@ smoke=false
 [ "${1:-}" = "--smoke" ] && smoke=true
 repeats=$($smoke && echo 1 || echo 15)
 big_repeats=$($smoke && echo 1 || echo 5)
-sizes=$($smoke && echo "1" || echo "2 10 20 100")
+sizes=$($smoke && echo "1" || echo "2 10 20 30 100")
 
 build=${BENCH_BUILD_DIR:-$root/build-bench}
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
@@ -64,6 +64,26 @@ start_ns=$(for _ in $(seq "$repeats"); do
     echo $(($(now) - start))
 done | median)
 echo "of which starting the program (ideweave -quiet, nothing to do): $(ms "$start_ns") ms"
+
+# The floor of any Qt Widgets program: one that only creates its application
+# object, offscreen as a quiet run is. Timed in pairs with the sample's runs,
+# alternating, so that both meet the machine in the same state.
+printf '#include <QApplication>\nint main(int argc, char **argv) { QApplication application(argc, argv); return 0; }\n' >"$work/bare.cpp"
+# shellcheck disable=SC2046
+c++ -std=c++17 -O2 -fPIC "$work/bare.cpp" -o "$work/bare" $(pkg-config --cflags --libs Qt6Widgets)
+for mode in -install -uninstall; do
+    start_hive=$work/sample.before
+    [ "$mode" = -uninstall ] && start_hive=$work/sample.installed
+    for _ in $(seq "$repeats"); do
+        echo "run $(time_runs 1 "$mode" "$work/sample" "$start_hive")"
+        start=$(now)
+        QT_QPA_PLATFORM=offscreen "$work/bare"
+        echo "bare $(($(now) - start))"
+    done >"$work/pairs"
+    run=$(awk '$1 == "run" {print $2}' "$work/pairs" | median)
+    bare=$(awk '$1 == "bare" {print $2}' "$work/pairs" | median)
+    echo "ideweave $mode -quiet against a bare Qt Widgets program: $(ms "$run") ms against $(ms "$bare") ms, ratio $(awk -v a="$run" -v b="$bare" 'BEGIN {printf "%.2f", a/b}')"
+done
 
 if command -v wine >/dev/null 2>&1 && ! $smoke; then
     export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -126,10 +146,12 @@ if ! $smoke; then
         awk -v rl="${run_ns[$low]}" -v rh="${run_ns[$high]}" -v cl="${copy_ns[$low]}" -v ch="${copy_ns[$high]}" \
             -v low="$low" -v high="$high" 'BEGIN {printf "cost of each further MB against the copy, %s to %s MB: %.2f\n", low, high, (rh-rl)/(ch-cl)}'
     done
-    peak_kb=$(cp "$work/hive100.reg" "$work/p100/user.reg" &&
-              WINEPREFIX=$work/p100 TINDRALDIR=$work/p100/drive_c/Tindral /usr/bin/time -f %M "$ideweave" -install -quiet 2>&1 >/dev/null | tail -n 1)
-    hive_kb=$(($(wc -c <"$work/hive100.reg") / 1024))
-    echo "peak memory of the 100 MB install: $((peak_kb / 1024)) MB, $(awk -v p="$peak_kb" -v h="$hive_kb" 'BEGIN {printf "%.2f", p/h}') times the hive"
+    for size in 30 100; do
+        peak_kb=$(cp "$work/hive$size.reg" "$work/p$size/user.reg" &&
+                  WINEPREFIX=$work/p$size TINDRALDIR=$work/p$size/drive_c/Tindral /usr/bin/time -f %M "$ideweave" -install -quiet 2>&1 >/dev/null | tail -n 1)
+        hive_kb=$(($(wc -c <"$work/hive$size.reg") / 1024))
+        echo "peak memory of the $size MB install: $((peak_kb / 1024)) MB, $(awk -v p="$peak_kb" -v h="$hive_kb" 'BEGIN {printf "%.2f", p/h}') times the hive"
+    done
 fi
 
 echo

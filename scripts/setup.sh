@@ -8,7 +8,7 @@
 #                     half (Debian's i386 architecture), clang for fuzzing and the sanitizers, Xvfb,
 #                     packaging tools and lintian, Ansible, German and Russian locales
 set -eu
-packages=(cmake make g++ qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools dpkg-dev)
+packages=(cmake make g++ qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools dpkg-dev pkg-config)
 if [ "${1:-}" = "--windows" ] || [ "${1:-}" = "--tests" ]; then
     packages+=(g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 g++-mingw-w64-x86-64-win32 ninja-build perl xz-utils zip)
 fi
