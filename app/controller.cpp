@@ -112,8 +112,9 @@ RunOutcome PluginInstall::runMode(Mode mode, bool dryRun)
     const bool saved = save == SaveResult::Saved;
     // The registry is free again: the problems met on the way can wait for the user.
     showDeferredBoxes();
+    const QString text = saved ? application->translate("ideweave Message", dryRun ? dryRunForm(outcome) : outcome) : QString();
     if (saved)
-        setText(application->translate("ideweave Message", dryRun ? dryRunForm(outcome) : outcome));
+        setText(text);
     // A file that was replaced counts as a change, even when Wine may undo it.
-    return {mode != ModeNone, saved, problemsReported() > problemsBefore, save != SaveResult::NotWritten && registryChanged()};
+    return {mode != ModeNone, saved, problemsReported() > problemsBefore, save != SaveResult::NotWritten && registryChanged(), text};
 }

@@ -311,9 +311,9 @@ int run(int argc, char **argv, const Options &options, bool quiet, RunLog &log)
         for (const std::string &line : registryChangeLines())
             std::printf("would %s\n", QString::fromUtf8(line.c_str()).toLocal8Bit().constData());
     if (outcome.saved)
-        log.add(QStringLiteral("outcome"), window->text());
+        log.add(QStringLiteral("outcome"), outcome.text);
     if (quiet && outcome.saved)
-        std::printf("%s\n", window->text().toLocal8Bit().constData());
+        std::printf("%s\n", outcome.text.toLocal8Bit().constData());
     std::fflush(stdout);
     if (!quiet && outcome.saved) {
         window->show();

@@ -12,12 +12,14 @@ class QApplication;
 // What a run did: whether the command line asked for anything, whether the
 // registry's changes were saved, whether a problem was shown on the way, and
 // whether the run left the registry other than it found it (in a dry run:
-// would have; a new file put in place counts even when its save reported a problem).
+// would have; a new file put in place counts even when its save reported a
+// problem), and the outcome's text, empty when the save failed.
 struct RunOutcome {
     bool understood;
     bool saved;
     bool problemShown;
     bool changed;
+    QString text;
 };
 
 class PluginInstall : public QMessageBox {
