@@ -207,17 +207,18 @@ size_t Hive::placeOfNewSection(std::u16string_view folded) const
 
 void Hive::save(const std::function<void(std::string_view)> &write, int64_t unixSeconds, uint64_t fileTime) const
 {
-    std::vector<std::pair<size_t, std::u16string>> added; // (place, folded path), by section
+    struct Added {
+        size_t place;
+        std::u16string folded;
+        size_t section;
+    };
+    std::vector<Added> added;
     for (size_t section = m_fileSections; section < m_sections.size(); ++section) {
-        const std::u16string folded = foldCase(m_sections[section].content->path);
-        added.emplace_back(placeOfNewSection(folded), folded);
+        std::u16string folded = foldCase(m_sections[section].content->path);
+        added.push_back({placeOfNewSection(folded), std::move(folded), section});
     }
-    std::vector<size_t> order(added.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        return added[a].first != added[b].first ? added[a].first < added[b].first
-                                                : foldedPathLess(added[a].second, added[b].second);
+    std::sort(added.begin(), added.end(), [](const Added &a, const Added &b) {
+        return a.place != b.place ? a.place < b.place : foldedPathLess(a.folded, b.folded);
     });
     // Untouched text that follows on untouched text goes out in one piece.
     const std::string_view text(m_text);
@@ -257,14 +258,14 @@ void Hive::save(const std::function<void(std::string_view)> &write, int64_t unix
         put(runEnd, index < m_fileSections ? section.end : runEnd, &formatted);
     };
     put(0, m_preambleEnd, nullptr);
-    auto next = order.begin();
+    auto next = added.begin();
     for (size_t section = 0; section < m_fileSections; ++section) {
-        for (; next != order.end() && added[*next].first == section; ++next)
-            emit(m_fileSections + *next);
+        for (; next != added.end() && next->place == section; ++next)
+            emit(next->section);
         emit(section);
     }
-    for (; next != order.end(); ++next)
-        emit(m_fileSections + *next);
+    for (; next != added.end(); ++next)
+        emit(next->section);
     flushRun();
 }
 
