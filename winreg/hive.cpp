@@ -22,6 +22,26 @@ bool foldedPathLess(std::u16string_view a, std::u16string_view b)
     return a.size() < b.size();
 }
 
+// Whether key is folded or one of the keys above it.
+bool isPathOrAncestor(std::u16string_view key, std::u16string_view folded)
+{
+    return folded.substr(0, key.size()) == key && (folded.size() == key.size() || folded[key.size()] == u'\\');
+}
+
+// The hash of a folded path; the hash of each key above it, and its length, go to ancestors.
+uint64_t pathHash(std::u16string_view folded, std::vector<std::pair<size_t, uint64_t>> *ancestors = nullptr)
+{
+    uint64_t hash = 0xcbf29ce484222325ULL; // FNV-1a, a character at a time
+    if (ancestors)
+        ancestors->clear();
+    for (size_t i = 0; i < folded.size(); ++i) {
+        if (ancestors && folded[i] == u'\\')
+            ancestors->emplace_back(i, hash);
+        hash = (hash ^ folded[i]) * 0x100000001b3ULL;
+    }
+    return hash;
+}
+
 } // namespace
 
 bool Hive::load(std::string text, FormatError &error)
@@ -33,26 +53,38 @@ bool Hive::load(std::string text, FormatError &error)
         error);
 }
 
-// Enters a section's key, and the keys above it that are not known yet, which
-// exist through it; false when the key has a section already.
 bool Hive::enterSection(const SectionSpan &span, FormatError &error)
 {
-    const size_t section = m_sections.size();
+    const auto section = static_cast<uint32_t>(m_sections.size());
     m_sections.push_back({span.begin, span.end, nullptr, false});
     m_fileSections = m_sections.size();
-    std::u16string folded = foldCase(span.path);
-    const auto [key, added] = m_keys.try_emplace(folded, Key{section, section});
-    if (!added) {
-        if (key->second.section != none)
-            return error = {span.headerLine, "the key appears twice"}, false;
-        key->second.section = section; // known so far through its subkeys only
+    m_folded.assign(span.path);
+    for (char16_t &c : m_folded)
+        c = foldCase(c);
+    if (!addKey(m_folded, section))
+        return error = {span.headerLine, "the key appears twice"}, false;
+    m_previous.swap(m_folded);
+    return true;
+}
+
+// Enters the key at folded with its own section, and the keys above it that
+// are not known yet, which exist through it; false when it has a section already.
+bool Hive::addKey(std::u16string_view folded, uint32_t section)
+{
+    const uint64_t hash = pathHash(folded, &m_ancestors);
+    if (const Key *known = findFolded(folded, hash)) {
+        if (known->section != none)
+            return false;
+        const_cast<Key *>(known)->section = section; // known so far through its subkeys only
         return true;
     }
-    // Once one key above it is known, so are all above that one.
-    for (size_t cut; (cut = folded.rfind(u'\\')) != std::u16string::npos;) {
-        folded.resize(cut);
-        if (!m_keys.try_emplace(folded, Key{none, section}).second)
+    m_keys.emplace(hash, Key{section, section, static_cast<uint32_t>(folded.size())});
+    // The keys above the key entered last exist, and so do those above any known key.
+    for (auto ancestor = m_ancestors.rbegin(); ancestor != m_ancestors.rend(); ++ancestor) {
+        const std::u16string_view above = folded.substr(0, ancestor->first);
+        if (isPathOrAncestor(above, m_previous) || findFolded(above, ancestor->second))
             break;
+        m_keys.emplace(ancestor->second, Key{none, section, static_cast<uint32_t>(above.size())});
     }
     return true;
 }
@@ -71,10 +103,21 @@ std::u16string Hive::spelledPath(size_t section) const
     return headerOnly.path;
 }
 
+const Hive::Key *Hive::findFolded(std::u16string_view folded, uint64_t hash) const
+{
+    const auto [first, last] = m_keys.equal_range(hash);
+    for (auto candidate = first; candidate != last; ++candidate) {
+        const Key &key = candidate->second;
+        if (key.length == folded.size() && foldCase(spelledPath(key.spelledBy).substr(0, key.length)) == folded)
+            return &key;
+    }
+    return nullptr;
+}
+
 const Hive::Key *Hive::findKey(std::u16string_view path) const
 {
-    const auto found = m_keys.find(foldCase(path));
-    return found == m_keys.end() ? nullptr : &found->second;
+    const std::u16string folded = foldCase(path);
+    return findFolded(folded, pathHash(folded));
 }
 
 // A key's spelling: the first length characters of the path that spells it.
@@ -84,18 +127,10 @@ bool Hive::keyExists(std::u16string_view path) const { return path.empty() || fi
 
 size_t Hive::newSection(std::u16string path)
 {
-    const size_t section = m_sections.size();
+    const auto section = static_cast<uint32_t>(m_sections.size());
     m_sections.push_back({0, 0, std::make_unique<KeySection>(), true});
     m_sections.back().content->path = path;
-    std::u16string folded = foldCase(path);
-    const auto [key, added] = m_keys.try_emplace(folded, Key{section, section});
-    if (!added)
-        key->second.section = section; // a key known through its subkeys gets a section of its own
-    for (size_t cut; added && (cut = folded.rfind(u'\\')) != std::u16string::npos;) {
-        folded.resize(cut);
-        if (!m_keys.try_emplace(folded, Key{none, section}).second)
-            break;
-    }
+    addKey(foldCase(path), section); // a key known through its subkeys gets a section of its own
     m_changed = true;
     return section;
 }
@@ -123,8 +158,8 @@ Hive::Section *Hive::sectionOf(std::u16string_view keyPath, bool forWriting)
     if (m_failure)
         return nullptr;
     const Key *key = findKey(keyPath);
-    size_t index = key ? key->section : none;
-    if (index == none) {
+    size_t index = key && key->section != none ? key->section : std::string::npos;
+    if (index == std::string::npos) {
         // A key known only through its subkeys gets a section of its own once it holds a value.
         if (!forWriting || !(key || keyPath.empty()))
             return nullptr;

@@ -47,16 +47,20 @@ private:
         std::unique_ptr<KeySection> content; // its values, once read
         bool dirty = false;
     };
-    // A key: its own section (npos for a key that exists only through its
-    // subkeys), and a section whose path begins with the key's spelling.
+    // A key: its own section (none for a key that exists only through its
+    // subkeys), a section whose path begins with the key's spelling, and the
+    // length of its path.
     struct Key {
-        size_t section;
-        size_t spelledBy;
+        uint32_t section;
+        uint32_t spelledBy;
+        uint32_t length;
     };
-    static constexpr size_t none = std::string::npos;
+    static constexpr uint32_t none = UINT32_MAX;
 
     bool enterSection(const SectionSpan &span, FormatError &error);
+    bool addKey(std::u16string_view folded, uint32_t section);
     std::u16string spelledPath(size_t section) const;
+    const Key *findFolded(std::u16string_view folded, uint64_t hash) const;
     const Key *findKey(std::u16string_view path) const;
     std::u16string spelling(const Key &key, size_t length) const;
     size_t newSection(std::u16string path);
@@ -67,7 +71,12 @@ private:
     size_t m_preambleEnd = 0;
     std::vector<Section> m_sections; // the file's sections in file order, then those this run created
     size_t m_fileSections = 0;
-    std::unordered_map<std::u16string, Key> m_keys; // by folded path
+    // The keys by the hash of their folded path; each is confirmed on its path,
+    // read from the section that spells it.
+    std::unordered_multimap<uint64_t, Key> m_keys;
+    std::u16string m_previous; // the folded path of the section entered last
+    std::u16string m_folded;   // scratch: the folded path of the section being entered
+    std::vector<std::pair<size_t, uint64_t>> m_ancestors; // scratch: each key above it, by length and hash
     bool m_changed = false;
     std::optional<FormatError> m_failure;
 };
