@@ -77,7 +77,7 @@ for mode in -install -uninstall; do
     for _ in $(seq "$repeats"); do
         echo "run $(time_runs 1 "$mode" "$work/sample" "$start_hive")"
         start=$(now)
-        QT_QPA_PLATFORM=offscreen "$work/bare"
+        QT_QPA_PLATFORM=offscreen "$work/bare" 2>/dev/null
         echo "bare $(($(now) - start))"
     done >"$work/pairs"
     run=$(awk '$1 == "run" {print $2}' "$work/pairs" | median)
