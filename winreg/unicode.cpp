@@ -55,16 +55,14 @@ void appendUtf16(std::u16string &out, char32_t codePoint)
     }
 }
 
-std::u16string utf8ToUtf16(std::string_view text, bool *valid)
+std::u16string utf8ToUtf16(std::string_view text)
 {
     std::u16string out;
     out.reserve(text.size());
-    bool allValid = true;
     for (size_t pos = 0; pos < text.size();) {
         char32_t codePoint;
         size_t length = decodeUtf8(text, pos, codePoint);
         if (length == 0) {
-            allValid = false;
             codePoint = replacementChar;
             length = 1;
             // Skip the continuation bytes of the broken sequence as one error.
@@ -74,8 +72,6 @@ std::u16string utf8ToUtf16(std::string_view text, bool *valid)
         appendUtf16(out, codePoint);
         pos += length;
     }
-    if (valid)
-        *valid = allValid;
     return out;
 }
 

@@ -7,8 +7,8 @@
 
 namespace winreg {
 
-// Invalid sequences become U+FFFD; *valid (when given) tells whether there were any.
-std::u16string utf8ToUtf16(std::string_view text, bool *valid = nullptr);
+// Invalid sequences become U+FFFD.
+std::u16string utf8ToUtf16(std::string_view text);
 // Unpaired surrogates become U+FFFD.
 std::string utf16ToUtf8(std::u16string_view text);
 void appendUtf8(std::string &out, char32_t codePoint);
