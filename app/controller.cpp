@@ -1,5 +1,6 @@
 // The program's one decision: install, uninstall or neither, from the installed
 // marker and the requested mode.
+#include "devstudio/builddirs.h"
 #include "devstudio/studiotools.h"
 #include "devstudio/toolsmenu.h"
 #include "plugininstall.h"
@@ -59,37 +60,41 @@ SaveResult saveRegistry()
 
 } // namespace
 
-bool PluginInstall::runInstall()
+namespace {
+
+bool runInstall(QWidget *parent, QApplication *application)
 {
     // An install is whole or nothing: when a step cannot be done, its box is shown
     // and nothing is written, so that the next install, once the cause is gone,
     // finds no marker and installs. Each step is checked, so each cause is told.
     const bool toolsAddable = studioToolsAddable(application);
-    const bool buildDirsReady = buildDirsInstallable();
+    const bool buildDirsReady = buildDirsInstallable(parent, application);
     if (!toolsAddable || !buildDirsReady || !addStudioTools(application))
         return false;
     const RegistryKey optionsKey(OptionsKey, RegistryKey::Create);
     const BYTE marker = 0;
     regSetBinary(optionsKey, markerName, &marker, 1);
-    installBuildDirs(optionsKey);
+    installBuildDirs(parent, application, optionsKey);
     return true;
 }
 
-bool PluginInstall::runUninstall()
+bool runUninstall(QWidget *parent, QApplication *application)
 {
     // As whole as an install: while the product's entries cannot be found, the
     // marker and the search path stay, and the next uninstall finishes the job.
     if (!studioToolsRemovable(application))
         return false;
     const RegistryKey optionsKey(OptionsKey);
-    restoreBuildDirs(optionsKey);
+    restoreBuildDirs(parent, application, optionsKey);
     regDeleteValue(optionsKey, markerName);
     for (const char *program : productPrograms)
         removeStudioTool(program);
     return true;
 }
 
-RunOutcome PluginInstall::runMode(Mode mode, bool dryRun)
+} // namespace
+
+RunOutcome runIntegration(QApplication *application, QWidget *parent, Mode mode, bool dryRun)
 {
     const int problemsBefore = problemsReported();
     startRegistryJournal(dryRun);
@@ -97,11 +102,11 @@ RunOutcome PluginInstall::runMode(Mode mode, bool dryRun)
     const bool installed = installedMarkerPresent();
     const char *outcome = usageText;
     if (mode == ModeInstall && !installed) {
-        outcome = runInstall() ? installedText : notInstalledText;
+        outcome = runInstall(parent, application) ? installedText : notInstalledText;
     } else if (mode == ModeInstall) {
         outcome = alreadyInstalledText;
     } else if (mode == ModeUninstall && installed) {
-        outcome = runUninstall() ? uninstalledText : notUninstalledText;
+        outcome = runUninstall(parent, application) ? uninstalledText : notUninstalledText;
     } else if (mode == ModeUninstall) {
         outcome = notInstalledText;
     }
@@ -113,8 +118,14 @@ RunOutcome PluginInstall::runMode(Mode mode, bool dryRun)
     // The registry is free again: the problems met on the way can wait for the user.
     showDeferredBoxes();
     const QString text = saved ? application->translate("ideweave Message", dryRun ? dryRunForm(outcome) : outcome) : QString();
-    if (saved)
-        setText(text);
     // A file that was replaced counts as a change, even when Wine may undo it.
     return {mode != ModeNone, saved, problemsReported() > problemsBefore, save != SaveResult::NotWritten && registryChanged(), text};
+}
+
+RunOutcome PluginInstall::runMode(Mode mode, bool dryRun)
+{
+    RunOutcome outcome = runIntegration(application, parentWidget, mode, dryRun);
+    if (outcome.saved)
+        setText(outcome.text);
+    return outcome;
 }

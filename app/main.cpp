@@ -302,10 +302,12 @@ int run(int argc, char **argv, const Options &options, bool quiet, RunLog &log)
     // The prefix first: a missing one is no missing product.
     if ((mode != ModeNone && (!registryGate() || !studioGate(options.dryRun))) || !catalogueGate(application, mode))
         return ExitRefused;
-    static PluginInstall *window = createStatusWindow(application);
+    // A quiet run needs no window, whose text would load the font database.
+    static PluginInstall *window = quiet ? nullptr : createStatusWindow(application);
     if (mode == ModeInstall && !productPathGate())
         return ExitRefused;
-    const RunOutcome outcome = window->runMode(mode, options.dryRun);
+    const RunOutcome outcome = window ? window->runMode(mode, options.dryRun)
+                                      : runIntegration(application, nullptr, mode, options.dryRun);
     logChanges(log, outcome, options.dryRun);
     if (options.dryRun)
         for (const std::string &line : registryChangeLines())

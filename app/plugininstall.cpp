@@ -67,7 +67,6 @@ PluginInstall::PluginInstall(QApplication *application, const QString &caption, 
     setModal(modal);
 }
 
-void PluginInstall::reportError(const char *message) { showError(parentWidget, application, "Error", message); }
 
 PluginInstall *createStatusWindow(QApplication *application)
 {

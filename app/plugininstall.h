@@ -43,11 +43,11 @@ public:
     QWidget *parentWidget;
     QApplication *application;
 
-private:
-    bool runInstall();
-    bool runUninstall();
-    void reportError(const char *message);
 };
+
+// The controller without a window, as quiet runs go: problems are shown in
+// boxes whose parent is parent, or reported on standard error.
+RunOutcome runIntegration(QApplication *application, QWidget *parent, Mode mode, bool dryRun);
 
 // Whether the installed marker is there, as the controller tests it; read only.
 bool installedMarkerPresent();

@@ -1,6 +1,7 @@
 // Puts the product's directories in front of the Win32 (x86) executable search
 // path, keeping the old path under the product's key, and takes them out again.
 #include "app/plugininstall.h"
+#include "app/report.h"
 #include "builddirs.h"
 #include "productdir.h"
 #include "toolsmenu.h"
@@ -117,17 +118,26 @@ bool searchPathStartsWithProductDirectories()
            std::equal(productElements.begin(), productElements.end(), elements.begin(), sameWindowsPath);
 }
 
-bool PluginInstall::buildDirsInstallable()
+namespace {
+
+void reportError(QWidget *parent, QApplication *application, const char *message)
+{
+    showError(parent, application, "Error", message);
+}
+
+} // namespace
+
+bool buildDirsInstallable(QWidget *parent, QApplication *application)
 {
     std::string oldList;
     std::string newList;
     const char *failure = installFailure(RegistryKey(DirectoriesKey), oldList, newList);
     if (failure)
-        reportError(failure);
+        reportError(parent, application, failure);
     return !failure;
 }
 
-void PluginInstall::installBuildDirs(HKEY optionsKey)
+void installBuildDirs(QWidget *parent, QApplication *application, HKEY optionsKey)
 {
     const RegistryKey directories(DirectoriesKey);
     std::string oldList;
@@ -139,22 +149,26 @@ void PluginInstall::installBuildDirs(HKEY optionsKey)
     else if (!failure && regSetString(directories, pathDirsName, newList.c_str()) != ERROR_SUCCESS)
         failure = "Failed to modify Visual registry";
     if (failure)
-        reportError(failure);
+        reportError(parent, application, failure);
 }
 
-void PluginInstall::restoreBuildDirs(HKEY optionsKey)
+void restoreBuildDirs(QWidget *parent, QApplication *application, HKEY optionsKey)
 {
     const RegistryKey directories(DirectoriesKey);
     if (!directories)
-        return reportError("Unable to open key for MS compiler");
+        return reportError(parent, application, "Unable to open key for MS compiler");
     std::string kept;
     std::string current;
     std::string restored;
     if (readText(optionsKey, restorePathName, kept, directoryListBufferSize) != ERROR_SUCCESS)
-        return reportError("Unable to open the restore key");
+        return reportError(parent, application, "Unable to open the restore key");
     // A search path that cannot be read holds nothing to take out.
     if (readText(directories, pathDirsName, current, directoryListBufferSize) == ERROR_SUCCESS &&
         restoredSearchPath(productDirectoryForRegistry(), current, kept, restored) &&
         regSetString(directories, pathDirsName, restored.c_str()) != ERROR_SUCCESS)
-        reportError("Restore key creation failed");
+        reportError(parent, application, "Restore key creation failed");
 }
+
+bool PluginInstall::buildDirsInstallable() { return ::buildDirsInstallable(parentWidget, application); }
+void PluginInstall::installBuildDirs(HKEY optionsKey) { ::installBuildDirs(parentWidget, application, optionsKey); }
+void PluginInstall::restoreBuildDirs(HKEY optionsKey) { ::restoreBuildDirs(parentWidget, application, optionsKey); }
