@@ -58,24 +58,16 @@ SaveResult saveRegistry()
     return result;
 }
 
-} // namespace
-
-namespace {
-
+// An install is whole or nothing: every step runs once, its writes held by the
+// run, and when one cannot be done (its box shown) none is saved, so that the
+// next install, once the cause is gone, finds no marker and installs.
 bool runInstall(QWidget *parent, QApplication *application)
 {
-    // An install is whole or nothing: when a step cannot be done, its box is shown
-    // and nothing is written, so that the next install, once the cause is gone,
-    // finds no marker and installs. Each step is checked, so each cause is told.
-    const bool toolsAddable = studioToolsAddable(application);
-    const bool buildDirsReady = buildDirsInstallable(parent, application);
-    if (!toolsAddable || !buildDirsReady || !addStudioTools(application))
-        return false;
+    const bool toolsAdded = addStudioTools(application);
     const RegistryKey optionsKey(OptionsKey, RegistryKey::Create);
     const BYTE marker = 0;
     regSetBinary(optionsKey, markerName, &marker, 1);
-    installBuildDirs(parent, application, optionsKey);
-    return true;
+    return installBuildDirs(parent, application, optionsKey) && toolsAdded;
 }
 
 bool runUninstall(QWidget *parent, QApplication *application)
@@ -101,19 +93,23 @@ RunOutcome runIntegration(QApplication *application, QWidget *parent, Mode mode,
     deferBoxes();
     const bool installed = installedMarkerPresent();
     const char *outcome = usageText;
+    bool whole = true;
     if (mode == ModeInstall && !installed) {
-        outcome = runInstall(parent, application) ? installedText : notInstalledText;
+        whole = runInstall(parent, application);
+        outcome = whole ? installedText : notInstalledText;
     } else if (mode == ModeInstall) {
         outcome = alreadyInstalledText;
     } else if (mode == ModeUninstall && installed) {
-        outcome = runUninstall(parent, application) ? uninstalledText : notUninstalledText;
+        whole = runUninstall(parent, application);
+        outcome = whole ? uninstalledText : notUninstalledText;
     } else if (mode == ModeUninstall) {
         outcome = notInstalledText;
     }
-    // The usage text changes nothing, and needs no usable registry.
-    if (mode == ModeNone)
-        registryRelease();
-    const SaveResult save = mode == ModeNone ? SaveResult::Saved : saveRegistry();
+    // A run refused on the way, like the usage text, saves nothing.
+    const bool saving = whole && mode != ModeNone;
+    if (!saving)
+        registryDiscard();
+    const SaveResult save = saving ? saveRegistry() : SaveResult::Saved;
     const bool saved = save == SaveResult::Saved;
     // The registry is free again: the problems met on the way can wait for the user.
     showDeferredBoxes();

@@ -34,9 +34,6 @@ public:
     // A dry run goes the same way and writes nothing.
     RunOutcome runMode(Mode mode, bool dryRun = false);
 
-    // Whether installBuildDirs can put the product's directories in front of the
-    // search path; when not, its box is shown and nothing is written.
-    bool buildDirsInstallable();
     void installBuildDirs(HKEY optionsKey);
     void restoreBuildDirs(HKEY optionsKey);
 

@@ -34,14 +34,14 @@ bool composeEntryPath(std::string &path, const ToolEntry &entry)
     return textLength(path) < toolTextBufferSize;
 }
 
-// What an addition would write: the count found and both program paths. Null
-// when it can be made; otherwise the refusal's message.
+// What an addition writes: the count found and both program paths.
 struct Addition {
     int32_t count = 0;
     std::string viewerPath;
     std::string optionsPath;
 };
 
+// Why the addition cannot be made to the open Tools menu, or null.
 const char *refusal(HKEY tools, Addition &addition)
 {
     // A negative count, or one that is not a number, is no count at all.
@@ -55,29 +55,16 @@ const char *refusal(HKEY tools, Addition &addition)
     return nullptr;
 }
 
-// Checks the addition to the open Tools menu; on a refusal its box is shown.
-bool additionPossible(QApplication *application, const RegistryKey &tools, Addition &addition)
-{
-    const char *message = tools ? refusal(tools, addition) : noToolsKeyMessage;
-    if (message)
-        showError(nullptr, application, "Info", message);
-    return !message;
-}
-
 } // namespace
-
-bool studioToolsAddable(QApplication *application)
-{
-    Addition addition;
-    return additionPossible(application, RegistryKey(ToolsKey), addition);
-}
 
 bool addStudioTools(QApplication *application)
 {
     Addition addition;
     const RegistryKey tools(ToolsKey);
-    if (!additionPossible(application, tools, addition))
+    if (const char *message = tools ? refusal(tools, addition) : noToolsKeyMessage) {
+        showError(nullptr, application, "Info", message);
         return false;
+    }
     writeNumber(tools, toolCountName, addition.count + 2);
     writeEntry(tools, addition.count, viewerEntry, addition.viewerPath);
     writeEntry(tools, addition.count + 1, optionsEntry, addition.optionsPath);

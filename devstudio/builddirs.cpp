@@ -127,29 +127,21 @@ void reportError(QWidget *parent, QApplication *application, const char *message
 
 } // namespace
 
-bool buildDirsInstallable(QWidget *parent, QApplication *application)
-{
-    std::string oldList;
-    std::string newList;
-    const char *failure = installFailure(RegistryKey(DirectoriesKey), oldList, newList);
-    if (failure)
-        reportError(parent, application, failure);
-    return !failure;
-}
-
-void installBuildDirs(QWidget *parent, QApplication *application, HKEY optionsKey)
+bool installBuildDirs(QWidget *parent, QApplication *application, HKEY optionsKey)
 {
     const RegistryKey directories(DirectoriesKey);
     std::string oldList;
     std::string newList;
-    const char *failure = installFailure(directories, oldList, newList);
+    if (const char *refusal = installFailure(directories, oldList, newList)) {
+        reportError(parent, application, refusal);
+        return false;
+    }
     // The old list is kept first, so that the search path is never changed without a way back.
-    if (!failure && regSetString(optionsKey, restorePathName, oldList.c_str()) != ERROR_SUCCESS)
-        failure = "Failed to modify Razazadu registry";
-    else if (!failure && regSetString(directories, pathDirsName, newList.c_str()) != ERROR_SUCCESS)
-        failure = "Failed to modify Visual registry";
-    if (failure)
-        reportError(parent, application, failure);
+    if (regSetString(optionsKey, restorePathName, oldList.c_str()) != ERROR_SUCCESS)
+        reportError(parent, application, "Failed to modify Razazadu registry");
+    else if (regSetString(directories, pathDirsName, newList.c_str()) != ERROR_SUCCESS)
+        reportError(parent, application, "Failed to modify Visual registry");
+    return true;
 }
 
 void restoreBuildDirs(QWidget *parent, QApplication *application, HKEY optionsKey)
@@ -169,6 +161,5 @@ void restoreBuildDirs(QWidget *parent, QApplication *application, HKEY optionsKe
         reportError(parent, application, "Restore key creation failed");
 }
 
-bool PluginInstall::buildDirsInstallable() { return ::buildDirsInstallable(parentWidget, application); }
 void PluginInstall::installBuildDirs(HKEY optionsKey) { ::installBuildDirs(parentWidget, application, optionsKey); }
 void PluginInstall::restoreBuildDirs(HKEY optionsKey) { ::restoreBuildDirs(parentWidget, application, optionsKey); }

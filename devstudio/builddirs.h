@@ -7,10 +7,11 @@
 class QApplication;
 class QWidget;
 
-// Whether installBuildDirs can put the product's directories in front of the
-// search path; when not, its box (parent's) is shown and nothing is written.
-bool buildDirsInstallable(QWidget *parent, QApplication *application);
-void installBuildDirs(QWidget *parent, QApplication *application, HKEY optionsKey);
+// Puts the product's directories in front of the search path, keeping the old
+// path under optionsKey. False when it could not be done at all (the key, the
+// path or the product directory): its box (parent's) is shown and nothing is
+// written. A write that fails is shown too, and what was written stays.
+bool installBuildDirs(QWidget *parent, QApplication *application, HKEY optionsKey);
 void restoreBuildDirs(QWidget *parent, QApplication *application, HKEY optionsKey);
 
 // Whether Path Dirs begins with the product's three directories, in any spelling

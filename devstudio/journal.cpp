@@ -20,6 +20,7 @@ struct ValueChange {
 
 struct Journal {
     bool dryRun = false;
+    bool holding = false; // writes kept here until the save, and read back from here
     std::map<HKEY, std::string> keyPaths;
     std::map<HKEY, std::string> pretendedKeys; // keys a dry run would create
     std::vector<ValueChange> changes; // one a value, in the order of first change
@@ -141,6 +142,15 @@ std::string shown(const StoredValue &value)
     return prefix + hexBytes(data);
 }
 
+// Writes value, or deletes it when it is absent, in the registry itself.
+LONG store(HKEY key, const std::string &name, const StoredValue &value)
+{
+    if (!value.present)
+        return RegDeleteValueA(key, name.c_str());
+    return RegSetValueExW(key, WideName(name.c_str()).get(), 0, value.type, reinterpret_cast<const BYTE *>(value.data.data()),
+                          static_cast<DWORD>(value.data.size()));
+}
+
 } // namespace
 
 std::string storedText(const std::string &text) { return winreg::utf16leBytes(winreg::utf8ToUtf16(text)); }
@@ -181,7 +191,7 @@ void keyClosed(HKEY key)
 bool pretendKey(const std::string &path, bool create, HKEY &key)
 {
     Journal &s = state();
-    if (!s.dryRun)
+    if (!s.holding)
         return false;
     bool madeBefore = false;
     for (const auto &[handle, pretendedPath] : s.pretendedKeys)
@@ -200,7 +210,7 @@ bool isPretended(HKEY key) { return state().pretendedKeys.count(key) != 0; }
 LONG query(HKEY key, const char *name, DWORD *type, BYTE *data, DWORD *size)
 {
     const std::string valueName = name ? name : "";
-    if (state().dryRun)
+    if (state().holding)
         if (const ValueChange *kept = changeOf(pathOf(key), valueName))
             return serve(kept->after, type, data, size);
     if (isPretended(key))
@@ -233,11 +243,8 @@ LONG change(HKEY key, const char *name, const StoredValue &after)
     const std::string valueName = name ? name : "";
     const StoredValue before = current(key, name);
     LONG status = ERROR_SUCCESS;
-    if (!state().dryRun && after.present)
-        status = RegSetValueExW(key, WideName(name).get(), 0, after.type, reinterpret_cast<const BYTE *>(after.data.data()),
-                                static_cast<DWORD>(after.data.size()));
-    else if (!state().dryRun)
-        status = RegDeleteValueA(key, name);
+    if (!state().holding)
+        status = store(key, valueName, after);
     else if (!after.present && !before.present)
         status = ERROR_FILE_NOT_FOUND;
     if (status != ERROR_SUCCESS)
@@ -249,14 +256,45 @@ LONG change(HKEY key, const char *name, const StoredValue &after)
     return ERROR_SUCCESS;
 }
 
+LONG applyHeld(bool &written)
+{
+    written = false;
+    if (state().dryRun || !state().holding)
+        return ERROR_SUCCESS;
+    for (const ValueChange &change : state().changes) {
+        if (change.before == change.after)
+            continue;
+        HKEY key = nullptr;
+        DWORD disposition = 0;
+        LONG status = RegCreateKeyExA(HKEY_CURRENT_USER, change.keyPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                      KEY_ALL_ACCESS, nullptr, &key, &disposition);
+        if (status == ERROR_SUCCESS) {
+            status = store(key, change.name, change.after);
+            RegCloseKey(key);
+        }
+        if (status != ERROR_SUCCESS)
+            return status;
+        written = true;
+    }
+    return ERROR_SUCCESS;
+}
+
 } // namespace journal
 
 void startRegistryJournal(bool dryRun)
 {
     journal::Journal fresh;
     fresh.dryRun = dryRun;
+    fresh.holding = dryRun || !registryHoldsWritesUntilSave();
     fresh.keyPaths = std::move(journal::state().keyPaths);
     journal::state() = std::move(fresh);
+}
+
+void registryDiscard()
+{
+    journal::state().changes.clear();
+    journal::state().pretendedKeys.clear();
+    registryRelease();
 }
 
 bool registryChanged()

@@ -1,6 +1,7 @@
 // What a run changes in the registry, value by value: kept to tell whether the
-// run changed anything and, in a dry run, kept instead of written and read back,
-// so that the run goes as it would and no registry is touched.
+// run changed anything and, where the registry would take each write at once
+// (Windows) or in a dry run, held instead of written and read back, so that
+// the run goes as it would and nothing reaches the registry before the save.
 #pragma once
 
 #include "registry.h"
@@ -42,7 +43,11 @@ std::string quoted(const std::string &text);
 LONG query(HKEY key, const char *name, DWORD *type, BYTE *data, DWORD *size);
 // A value of any type and length, its size asked first, then its data.
 LONG read(HKEY key, const char *name, DWORD &type, std::string &data);
-// Writes after (or deletes, when it is absent), and notes the change.
+// Writes after (or deletes, when it is absent), and notes the change; a run
+// that holds its writes only notes it.
 LONG change(HKEY key, const char *name, const StoredValue &after);
+// Writes the changes a run held, in order, into the registry; written tells
+// whether any reached it before a failure.
+LONG applyHeld(bool &written);
 
 } // namespace journal

@@ -88,17 +88,24 @@ std::string codePageProblem(const char *variable, unsigned character, unsigned c
 // The path of this machine that a path as the registry names it stands for.
 std::string localFormOfPath(const std::string &path);
 
-// Starts noting the run's changes afresh. In a dry run the changes are kept in
-// memory and read back, and no registry is written.
+// Whether the registry keeps a run's writes to itself until registrySave: a
+// Wine prefix's hive does, in memory; Windows' registry takes each at once.
+bool registryHoldsWritesUntilSave();
+// Starts the run's transaction: its changes are noted and, where the registry
+// does not hold them itself or in a dry run, kept in memory and read back;
+// a dry run's are never written.
 void startRegistryJournal(bool dryRun);
+// Ends the run without any of its changes: none is saved.
+void registryDiscard();
 // Whether the run left any value other than it found it.
 bool registryChanged();
 // A line for each value the run changed, in the order of its first change:
 // "set|create|delete HKEY_CURRENT_USER\<key> "<name>": <data> [-> <data>]".
 std::vector<std::string> registryChangeLines();
 
-// How a save ended: saved; nothing written; or the new registry written, with a
-// problem that may undo it (under Wine: a Wine that started meanwhile).
+// How a save ended: saved; nothing written; or written with a problem: under
+// Wine, a Wine that started meanwhile may undo it; on Windows, a write failed
+// after others had been made.
 enum class SaveResult { Saved, NotWritten, WrittenAtRisk };
 // Makes the run's changes permanent and ends its hold on the registry.
 SaveResult registrySave();

@@ -10,8 +10,6 @@ class QApplication;
 // Appends the viewer and options entries behind the menu's entries; refuses with
 // a message box (and changes nothing) when the menu cannot be read or lacks room.
 bool addStudioTools(QApplication *application);
-// Whether addStudioTools would append the entries; when not, its box is shown.
-bool studioToolsAddable(QApplication *application);
 
 // The indices of the entries whose program is the product's own program (as
 // "tindview.exe" names the viewer), in menu order; read only.

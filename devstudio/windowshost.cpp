@@ -2,6 +2,8 @@
 // saves itself, and Windows' own paths and ANSI code page.
 #include "registry.h"
 
+#include "journal.h"
+
 #include "winreg/unicode.h"
 
 #include <cstring>
@@ -29,10 +31,42 @@ std::string studioRunningProblem()
                    : std::string();
 }
 
+namespace {
+
+std::string saveProblem;
+
+// Windows' own text for an error code, on one line.
+std::string windowsErrorText(LONG status)
+{
+    wchar_t *text = nullptr;
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, DWORD(status), 0, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
+    std::u16string message(text, text + length);
+    LocalFree(text);
+    while (!message.empty() && (message.back() == u'\n' || message.back() == u'\r' || message.back() == u'.'))
+        message.pop_back();
+    return message.empty() ? "Windows error " + std::to_string(status) : winreg::utf16ToUtf8(message);
+}
+
+} // namespace
+
 bool registryUsable() { return true; }
+bool registryHoldsWritesUntilSave() { return false; }
 std::string registryLocation() { return "HKEY_CURRENT_USER"; }
-std::string registryProblem() { return std::string(); }
-SaveResult registrySave() { return RegFlushKey(HKEY_CURRENT_USER) == ERROR_SUCCESS ? SaveResult::Saved : SaveResult::NotWritten; }
+std::string registryProblem() { return saveProblem; }
+
+// The run's changes were held until now: they are written in the order made.
+SaveResult registrySave()
+{
+    bool written = false;
+    LONG status = journal::applyHeld(written);
+    if (status == ERROR_SUCCESS)
+        status = RegFlushKey(HKEY_CURRENT_USER);
+    if (status == ERROR_SUCCESS)
+        return SaveResult::Saved;
+    saveProblem = windowsErrorText(status);
+    return written ? SaveResult::WrittenAtRisk : SaveResult::NotWritten;
+}
 void registryRelease() {}
 
 bool registryFormOfPath(const std::string &localPath, std::string &registryPath, std::string &)

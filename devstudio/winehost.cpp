@@ -41,6 +41,7 @@ bool registryUsable()
     }
     return true;
 }
+bool registryHoldsWritesUntilSave() { return true; }
 std::string registryLocation() { return winregHivePath(); }
 std::string registryProblem() { return winregProblem(); }
 SaveResult registrySave()
