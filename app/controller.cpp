@@ -88,7 +88,6 @@ bool runUninstall(QWidget *parent, QApplication *application)
 
 RunOutcome runIntegration(QApplication *application, QWidget *parent, Mode mode, bool dryRun)
 {
-    const int problemsBefore = problemsReported();
     startRegistryJournal(dryRun);
     deferBoxes();
     const bool installed = installedMarkerPresent();
@@ -112,10 +111,10 @@ RunOutcome runIntegration(QApplication *application, QWidget *parent, Mode mode,
     const SaveResult save = saving ? saveRegistry() : SaveResult::Saved;
     const bool saved = save == SaveResult::Saved;
     // The registry is free again: the problems met on the way can wait for the user.
-    showDeferredBoxes();
+    const bool problemShown = showDeferredBoxes() > 0;
     const QString text = saved ? application->translate("ideweave Message", dryRun ? dryRunForm(outcome) : outcome) : QString();
     // A file that was replaced counts as a change, even when Wine may undo it.
-    return {mode != ModeNone, saved, problemsReported() > problemsBefore, save != SaveResult::NotWritten && registryChanged(), text};
+    return {mode != ModeNone, saved, problemShown, save != SaveResult::NotWritten && registryChanged(), text};
 }
 
 RunOutcome PluginInstall::runMode(Mode mode, bool dryRun)

@@ -10,7 +10,7 @@
 namespace {
 
 bool quiet = false;
-int reported = 0;
+int reported = 0; // problems reported since deferBoxes()
 QStringList messages;
 
 struct Box {
@@ -112,15 +112,20 @@ void showWarning(const QString &caption, const QString &text)
         present({nullptr, caption, text, QMessageBox::Warning});
 }
 
-void deferBoxes() { deferring = true; }
+void deferBoxes()
+{
+    deferring = true;
+    reported = 0;
+}
 
-void showDeferredBoxes()
+int showDeferredBoxes()
 {
     deferring = false;
     const std::vector<Box> boxes = std::move(deferred);
     deferred.clear();
     for (const Box &box : boxes)
         show(box);
+    return reported;
 }
 
 void reportNote(const QString &text)
@@ -132,4 +137,3 @@ void reportNote(const QString &text)
 
 void setQuietMode(bool on) { quiet = on; }
 const QStringList &reportedMessages() { return messages; }
-int problemsReported() { return reported; }

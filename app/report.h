@@ -16,9 +16,10 @@ void showError(QWidget *parent, QApplication *application, const char *caption, 
 void showWarning(const QString &caption, const QString &text);
 
 // While the registry is held for the run, no box may wait for the user: boxes
-// are kept from deferBoxes() on and shown, in order, by showDeferredBoxes().
+// are kept from deferBoxes() on and shown, in order, by showDeferredBoxes(),
+// which tells how many problems the run reported, in boxes or quietly.
 void deferBoxes();
-void showDeferredBoxes();
+int showDeferredBoxes();
 
 // A line "ideweave: <text>" on standard error that shows no box and is no problem.
 void reportNote(const QString &text);
@@ -26,5 +27,3 @@ void reportNote(const QString &text);
 void setQuietMode(bool quiet);
 // Every box shown (or, quietly, reported) so far, as "<caption>: <text>", and every note.
 const QStringList &reportedMessages();
-// How many boxes have been shown (or, quietly, reported) so far.
-int problemsReported();
