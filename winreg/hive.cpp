@@ -28,16 +28,18 @@ bool isPathOrAncestor(std::u16string_view key, std::u16string_view folded)
     return folded.substr(0, key.size()) == key && (folded.size() == key.size() || folded[key.size()] == u'\\');
 }
 
-// The hash of a folded path; the hash of each key above it, and its length, go to ancestors.
-uint64_t pathHash(std::u16string_view folded, std::vector<std::pair<size_t, uint64_t>> *ancestors = nullptr)
+// Folds path in place and returns the hash of the folded path; the hash of each
+// key above it, and its length, go to ancestors.
+uint64_t foldAndHash(std::u16string &path, std::vector<std::pair<size_t, uint64_t>> *ancestors = nullptr)
 {
     uint64_t hash = 0xcbf29ce484222325ULL; // FNV-1a, a character at a time
     if (ancestors)
         ancestors->clear();
-    for (size_t i = 0; i < folded.size(); ++i) {
-        if (ancestors && folded[i] == u'\\')
+    for (size_t i = 0; i < path.size(); ++i) {
+        const char16_t c = path[i] = foldCase(path[i]);
+        if (ancestors && c == u'\\')
             ancestors->emplace_back(i, hash);
-        hash = (hash ^ folded[i]) * 0x100000001b3ULL;
+        hash = (hash ^ c) * 0x100000001b3ULL;
     }
     return hash;
 }
@@ -48,6 +50,7 @@ bool Hive::load(std::string text, FormatError &error)
 {
     *this = Hive();
     m_text = std::move(text);
+    m_keys.reserve(m_text.size() / 256); // about a key for every few lines
     return scanHive(
         m_text, m_preambleEnd, [this](SectionSpan &span, FormatError &refusal) { return enterSection(span, refusal); },
         error);
@@ -59,19 +62,17 @@ bool Hive::enterSection(const SectionSpan &span, FormatError &error)
     m_sections.push_back({span.begin, span.end, nullptr, false});
     m_fileSections = m_sections.size();
     m_folded.assign(span.path);
-    for (char16_t &c : m_folded)
-        c = foldCase(c);
-    if (!addKey(m_folded, section))
+    if (!addKey(m_folded, foldAndHash(m_folded, &m_ancestors), section))
         return error = {span.headerLine, "the key appears twice"}, false;
     m_previous.swap(m_folded);
     return true;
 }
 
-// Enters the key at folded with its own section, and the keys above it that
-// are not known yet, which exist through it; false when it has a section already.
-bool Hive::addKey(std::u16string_view folded, uint32_t section)
+// Enters the key at folded, of the hash given, with its own section, and the
+// keys above it that are not known yet (m_ancestors), which exist through it;
+// false when it has a section already.
+bool Hive::addKey(std::u16string_view folded, uint64_t hash, uint32_t section)
 {
-    const uint64_t hash = pathHash(folded, &m_ancestors);
     if (const Key *known = findFolded(folded, hash)) {
         if (known->section != none)
             return false;
@@ -116,8 +117,9 @@ const Hive::Key *Hive::findFolded(std::u16string_view folded, uint64_t hash) con
 
 const Hive::Key *Hive::findKey(std::u16string_view path) const
 {
-    const std::u16string folded = foldCase(path);
-    return findFolded(folded, pathHash(folded));
+    std::u16string folded(path);
+    const uint64_t hash = foldAndHash(folded);
+    return findFolded(folded, hash);
 }
 
 // A key's spelling: the first length characters of the path that spells it.
@@ -130,7 +132,8 @@ size_t Hive::newSection(std::u16string path)
     const auto section = static_cast<uint32_t>(m_sections.size());
     m_sections.push_back({0, 0, std::make_unique<KeySection>(), true});
     m_sections.back().content->path = path;
-    addKey(foldCase(path), section); // a key known through its subkeys gets a section of its own
+    std::u16string folded(path);
+    addKey(folded, foldAndHash(folded, &m_ancestors), section); // a key known through its subkeys gets a section of its own
     m_changed = true;
     return section;
 }

@@ -207,20 +207,24 @@ bool readHive(const std::string &path, FileStamp &stamp, std::string &text, std:
         return false;
     }
     stamp = stampOf(info);
-    text.clear();
-    text.reserve(static_cast<size_t>(info.st_size));
-    char buffer[1 << 16];
-    ssize_t got;
-    while ((got = ::read(fd, buffer, sizeof buffer)) != 0) {
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
+    // Read straight into the text; a byte more than the size shows a file that grew meanwhile.
+    text.assign(static_cast<size_t>(info.st_size) + 1, '\0');
+    size_t filled = 0;
+    for (;;) {
+        if (filled == text.size())
+            text.resize(text.size() * 2);
+        const ssize_t got = ::read(fd, &text[filled], text.size() - filled);
+        if (got == 0)
+            break;
+        if (got > 0) {
+            filled += static_cast<size_t>(got);
+        } else if (errno != EINTR) {
             problem = systemError("cannot read " + path);
             ::close(fd);
             return false;
         }
-        text.append(buffer, static_cast<size_t>(got));
     }
+    text.resize(filled);
     ::close(fd);
     return true;
 }

@@ -75,25 +75,15 @@ char controlEscape(char name)
     return 0;
 }
 
-// Where the run of plain ASCII at text[pos] ends: at a byte above 127, a
-// backslash, a NUL or the terminator.
-size_t plainRunEnd(std::string_view text, size_t pos, char terminator)
-{
-    while (pos < text.size() && static_cast<unsigned char>(text[pos]) < 0x80 && text[pos] != '\\' &&
-           text[pos] != '\0' && text[pos] != terminator)
-        ++pos;
-    return pos;
-}
-
 // Reads escaped text from line[pos] up to the unescaped terminator, which it
-// consumes; without out the text is only checked. An escaped NUL is accepted
+// consumes. An escaped NUL is accepted
 // only where allowNul says so: in string data it is data, but Wine reads a name
 // or a key path holding one as something else than it says.
-bool readEscaped(std::string_view line, size_t &pos, char terminator, std::u16string *out, std::string &problem,
+bool readEscaped(std::string_view line, size_t &pos, char terminator, std::u16string &out, std::string &problem,
                  bool allowNul = false)
 {
-    if (out)
-        out->clear();
+    out.clear();
+    out.reserve(line.size() - pos);
     while (pos < line.size()) {
         const auto c = static_cast<unsigned char>(line[pos]);
         if (c == static_cast<unsigned char>(terminator)) {
@@ -104,14 +94,8 @@ bool readEscaped(std::string_view line, size_t &pos, char terminator, std::u16st
         if (c == 0)
             return problem = "a NUL byte inside quoted text", false;
         if (c < 0x80 && c != '\\') {
-            const size_t end = plainRunEnd(line, pos, terminator);
-            if (out) {
-                const size_t filled = out->size();
-                out->resize(filled + (end - pos));
-                for (size_t i = filled; pos < end; ++i, ++pos)
-                    (*out)[i] = static_cast<unsigned char>(line[pos]);
-            }
-            pos = end;
+            out.push_back(c);
+            ++pos;
             continue;
         }
         if (c >= 0x80) {
@@ -119,8 +103,7 @@ bool readEscaped(std::string_view line, size_t &pos, char terminator, std::u16st
             const size_t length = decodeUtf8(line, pos, codePoint);
             if (length == 0)
                 return problem = "text is not valid UTF-8", false;
-            if (out)
-                appendUtf16(*out, codePoint);
+            appendUtf16(out, codePoint);
             pos += length;
             continue;
         }
@@ -128,10 +111,9 @@ bool readEscaped(std::string_view line, size_t &pos, char terminator, std::u16st
         if (pos >= line.size())
             break;
         bool nul = false;
-        auto push = [out, &nul](char16_t unit) {
+        auto push = [&out, &nul](char16_t unit) {
             nul = unit == 0;
-            if (out)
-                out->push_back(unit);
+            out.push_back(unit);
         };
         const char e = line[pos++];
         if (e == '\\' || e == '"' || e == '[' || e == ']') {
@@ -178,7 +160,7 @@ namespace {
 bool readHeader(std::string_view line, std::u16string &path, std::string &problem)
 {
     size_t pos = 1;
-    if (!readEscaped(line, pos, ']', &path, problem))
+    if (!readEscaped(line, pos, ']', path, problem))
         return false;
     // An empty path is the root key, where Wine keeps values set on HKEY_CURRENT_USER itself.
     if (!normalizeKeyPath(path))
@@ -211,10 +193,9 @@ bool readTypeNumber(std::string_view text, size_t &pos, uint32_t &type)
     return true;
 }
 
-bool readHexBytes(std::string_view text, std::string *out, std::string &problem)
+bool readHexBytes(std::string_view text, std::string &out, std::string &problem)
 {
-    if (out)
-        out->clear();
+    out.clear();
     size_t pos = 0;
     auto skipBlanks = [&]() {
         while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t'))
@@ -223,13 +204,6 @@ bool readHexBytes(std::string_view text, std::string *out, std::string &problem)
     skipBlanks();
     if (pos == text.size())
         return true;
-    if (!out) {
-        // Checking only: Wine's own "xx," runs go by quickly.
-        while (pos + 3 <= text.size() && isHexDigit(text[pos]) && isHexDigit(text[pos + 1]) && text[pos + 2] == ',')
-            pos += 3;
-        if (pos == text.size())
-            return true;
-    }
     for (;;) {
         skipBlanks();
         size_t start = pos;
@@ -238,8 +212,7 @@ bool readHexBytes(std::string_view text, std::string *out, std::string &problem)
             value = value * 16 + hexValue(text[pos++]);
         if (pos == start)
             return problem = "bad hex data", false;
-        if (out)
-            out->push_back(static_cast<char>(value));
+        out.push_back(static_cast<char>(value));
         skipBlanks();
         if (pos == text.size())
             return true;
@@ -253,21 +226,20 @@ bool readHexBytes(std::string_view text, std::string *out, std::string &problem)
 }
 
 // Parses the data after "=", which may run on over further lines (hex lists);
-// text is a scratch buffer. Without keep the data are only checked.
-bool readData(std::string_view data, RegValue &value, std::u16string &text, bool keep, std::string &problem)
+// text is a scratch buffer.
+bool readData(std::string_view data, RegValue &value, std::u16string &text, std::string &problem)
 {
     size_t pos = 0;
     auto readString = [&](uint32_t type) {
         if (pos >= data.size() || data[pos] != '"')
             return problem = "expected a quoted string", false;
         ++pos;
-        if (!readEscaped(data, pos, '"', keep ? &text : nullptr, problem, true))
+        if (!readEscaped(data, pos, '"', text, problem, true))
             return false;
         if (!restIsBlank(data, pos))
             return problem = "unexpected text after the string", false;
         value.type = type;
-        if (keep)
-            value.data = utf16leBytes(text) + std::string(2, '\0'); // with its terminator
+        value.data = utf16leBytes(text) + std::string(2, '\0'); // with its terminator
         return true;
     };
     if (data.substr(0, 1) == "\"")
@@ -309,12 +281,12 @@ bool readData(std::string_view data, RegValue &value, std::u16string &text, bool
         if (pos >= data.size() || data[pos] != ':')
             return problem = "bad hex value", false;
         value.type = type;
-        return readHexBytes(data.substr(pos + 1), keep ? &value.data : nullptr, problem);
+        return readHexBytes(data.substr(pos + 1), value.data, problem);
     }
     return problem = "unknown value type", false;
 }
 
-bool readValueLine(std::string_view line, RegValue &value, bool keep, size_t &dataStart, std::string &problem)
+bool readValueLine(std::string_view line, RegValue &value, size_t &dataStart, std::string &problem)
 {
     size_t pos = 0;
     if (line[0] == '@') {
@@ -322,7 +294,7 @@ bool readValueLine(std::string_view line, RegValue &value, bool keep, size_t &da
         pos = 1;
     } else {
         pos = 1;
-        if (!readEscaped(line, pos, '"', keep ? &value.name : nullptr, problem))
+        if (!readEscaped(line, pos, '"', value.name, problem))
             return false;
     }
     if (pos >= line.size() || line[pos] != '=')
@@ -447,72 +419,34 @@ void keepLastOfName(std::vector<RegValue> &values, const RegValue &value)
     values.push_back(value);
 }
 
-// Reads the lines of one key's section. Its scratch buffers keep their capacity
-// from one section to the next, so that checking a whole file allocates little.
-class SectionParser {
-public:
-    // The values go to out when it is given; otherwise the section is only checked.
-    bool parse(std::string_view span, size_t firstLine, std::u16string &path, KeySection *out, FormatError &error);
-
-private:
-    bool readValue(LineReader &lines, std::string_view line, bool keep, FormatError &error);
-
-    RegValue m_value;
-    std::u16string m_text;
-    std::string m_joined;
-    std::string m_problem;
-};
-
-bool SectionParser::parse(std::string_view span, size_t firstLine, std::u16string &path, KeySection *out,
-                          FormatError &error)
-{
-    LineReader lines(span, firstLine);
-    std::string_view line;
-    m_problem.clear();
-    while (lines.next(line) && isBlank(line)) {
-    }
-    if (line.empty() || line[0] != '[' || !readHeader(line, path, m_problem))
-        return fail(error, lines.lineNumber(), m_problem.empty() ? "expected a key header" : m_problem);
-    while (lines.next(line)) {
-        if (isBlank(line) || line[0] == ';')
-            continue;
-        if (line[0] == '#') {
-            if (out && line.substr(0, 6) != "#time=")
-                out->options.emplace_back(line);
-            continue;
-        }
-        if (!readValue(lines, line, out != nullptr, error))
-            return false;
-        if (out && m_value.name.size() <= maxValueNameLength)
-            keepLastOfName(out->values, m_value);
-    }
-    return true;
-}
-
-bool SectionParser::readValue(LineReader &lines, std::string_view line, bool keep, FormatError &error)
+// Reads the value at line, with the lines that continue its hex data.
+bool readValue(LineReader &lines, std::string_view line, RegValue &value, FormatError &error)
 {
     const size_t valueLine = lines.lineNumber();
     if (line[0] != '@' && line[0] != '"')
         return fail(error, valueLine, "not a value line");
     size_t dataStart = 0;
-    if (!readValueLine(line, m_value, keep, dataStart, m_problem))
-        return fail(error, valueLine, m_problem);
+    std::string problem;
+    if (!readValueLine(line, value, dataStart, problem))
+        return fail(error, valueLine, problem);
     std::string_view data = line.substr(dataStart);
+    std::string joined;
     if (isHexData(data) && data.back() == '\\') {
-        m_joined.assign(data.substr(0, data.size() - 1));
+        joined.assign(data.substr(0, data.size() - 1));
         for (;;) {
             if (!lines.next(line))
                 return fail(error, valueLine, "hex data continues past the end of the file");
             std::string_view more = line.substr(std::min(line.find_first_not_of(" \t"), line.size()));
             const bool continues = !more.empty() && more.back() == '\\';
-            m_joined.append(more.substr(0, more.size() - (continues ? 1 : 0)));
+            joined.append(more.substr(0, more.size() - (continues ? 1 : 0)));
             if (!continues)
                 break;
         }
-        data = m_joined;
+        data = joined;
     }
-    if (!readData(data, m_value, m_text, keep, m_problem))
-        return fail(error, valueLine, m_problem);
+    std::u16string text;
+    if (!readData(data, value, text, problem))
+        return fail(error, valueLine, problem);
     return true;
 }
 
@@ -522,8 +456,28 @@ bool readSection(std::string_view span, size_t firstLine, KeySection &section, F
 {
     section.options.clear();
     section.values.clear();
-    SectionParser parser;
-    return parser.parse(span, firstLine, section.path, &section, error);
+    LineReader lines(span, firstLine);
+    std::string_view line;
+    std::string problem;
+    while (lines.next(line) && isBlank(line)) {
+    }
+    if (line.empty() || line[0] != '[' || !readHeader(line, section.path, problem))
+        return fail(error, lines.lineNumber(), problem.empty() ? "expected a key header" : problem);
+    RegValue value;
+    while (lines.next(line)) {
+        if (isBlank(line) || line[0] == ';')
+            continue;
+        if (line[0] == '#') {
+            if (line.substr(0, 6) != "#time=")
+                section.options.emplace_back(line);
+            continue;
+        }
+        if (!readValue(lines, line, value, error))
+            return false;
+        if (value.name.size() <= maxValueNameLength)
+            keepLastOfName(section.values, value);
+    }
+    return true;
 }
 
 namespace {
@@ -546,13 +500,13 @@ bool continuesHexData(std::string_view line, std::string &problem)
 {
     RegValue value;
     size_t dataStart = 0;
-    if (!readValueLine(line, value, false, dataStart, problem))
+    if (!readValueLine(line, value, dataStart, problem))
         return false;
     const std::string_view data = line.substr(dataStart);
     if (isHexData(data))
         return true;
     std::u16string scratch;
-    if (readData(data, value, scratch, false, problem))
+    if (readData(data, value, scratch, problem))
         problem = "a value that is not hex data ends with a backslash";
     return false;
 }
