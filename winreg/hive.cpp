@@ -28,18 +28,16 @@ bool isPathOrAncestor(std::u16string_view key, std::u16string_view folded)
     return folded.substr(0, key.size()) == key && (folded.size() == key.size() || folded[key.size()] == u'\\');
 }
 
-// Folds path in place and returns the hash of the folded path; the hash of each
-// key above it, and its length, go to ancestors.
-uint64_t foldAndHash(std::u16string &path, std::vector<std::pair<size_t, uint64_t>> *ancestors = nullptr)
+// The hash of a folded path; the hash of each key above it, and its length, go to ancestors.
+uint64_t pathHash(std::u16string_view folded, std::vector<std::pair<size_t, uint64_t>> *ancestors = nullptr)
 {
     uint64_t hash = 0xcbf29ce484222325ULL; // FNV-1a, a character at a time
     if (ancestors)
         ancestors->clear();
-    for (size_t i = 0; i < path.size(); ++i) {
-        const char16_t c = path[i] = foldCase(path[i]);
-        if (ancestors && c == u'\\')
+    for (size_t i = 0; i < folded.size(); ++i) {
+        if (ancestors && folded[i] == u'\\')
             ancestors->emplace_back(i, hash);
-        hash = (hash ^ c) * 0x100000001b3ULL;
+        hash = (hash ^ folded[i]) * 0x100000001b3ULL;
     }
     return hash;
 }
@@ -56,13 +54,13 @@ bool Hive::load(std::string text, FormatError &error)
         error);
 }
 
-bool Hive::enterSection(const SectionSpan &span, FormatError &error)
+bool Hive::enterSection(SectionSpan &span, FormatError &error)
 {
     const auto section = static_cast<uint32_t>(m_sections.size());
     m_sections.push_back({span.begin, span.end, nullptr, false});
     m_fileSections = m_sections.size();
-    m_folded.assign(span.path);
-    if (!addKey(m_folded, foldAndHash(m_folded, &m_ancestors), section))
+    m_folded.swap(span.folded);
+    if (!addKey(m_folded, pathHash(m_folded, &m_ancestors), section))
         return error = {span.headerLine, "the key appears twice"}, false;
     m_previous.swap(m_folded);
     return true;
@@ -117,9 +115,8 @@ const Hive::Key *Hive::findFolded(std::u16string_view folded, uint64_t hash) con
 
 const Hive::Key *Hive::findKey(std::u16string_view path) const
 {
-    std::u16string folded(path);
-    const uint64_t hash = foldAndHash(folded);
-    return findFolded(folded, hash);
+    const std::u16string folded = foldCase(path);
+    return findFolded(folded, pathHash(folded));
 }
 
 // A key's spelling: the first length characters of the path that spells it.
@@ -132,8 +129,8 @@ size_t Hive::newSection(std::u16string path)
     const auto section = static_cast<uint32_t>(m_sections.size());
     m_sections.push_back({0, 0, std::make_unique<KeySection>(), true});
     m_sections.back().content->path = path;
-    std::u16string folded(path);
-    addKey(folded, foldAndHash(folded, &m_ancestors), section); // a key known through its subkeys gets a section of its own
+    const std::u16string folded = foldCase(path);
+    addKey(folded, pathHash(folded, &m_ancestors), section); // a key known through its subkeys gets a section of its own
     m_changed = true;
     return section;
 }

@@ -57,7 +57,7 @@ private:
     };
     static constexpr uint32_t none = UINT32_MAX;
 
-    bool enterSection(const SectionSpan &span, FormatError &error);
+    bool enterSection(SectionSpan &span, FormatError &error);
     bool addKey(std::u16string_view folded, uint64_t hash, uint32_t section);
     std::u16string spelledPath(size_t section) const;
     const Key *findFolded(std::u16string_view folded, uint64_t hash) const;

@@ -157,14 +157,43 @@ bool normalizeKeyPath(std::u16string &path)
 
 namespace {
 
-bool readHeader(std::string_view line, std::u16string &path, std::string &problem)
+// Reads a header's key path from line[1] as the registry reads it, up to and
+// with its "]"; pos is where the path ends.
+bool readKeyPath(std::string_view line, size_t &pos, std::u16string &path, std::string &problem)
 {
-    size_t pos = 1;
+    pos = 1;
     if (!readEscaped(line, pos, ']', path, problem))
         return false;
     // An empty path is the root key, where Wine keeps values set on HKEY_CURRENT_USER itself.
-    if (!normalizeKeyPath(path))
-        return problem = "key path begins with a backslash", false;
+    return normalizeKeyPath(path) || (problem = "key path begins with a backslash", false);
+}
+
+// The folded key path of a header in the form in which Wine writes nearly
+// every key: ASCII without escapes but the backslash between two components.
+// False for any other header, which readKeyPath reads.
+bool foldPlainKeyPath(std::string_view line, size_t &pos, std::u16string &folded)
+{
+    folded.resize(line.size());
+    size_t length = 0;
+    for (pos = 1; pos < line.size(); ++pos) {
+        const auto c = static_cast<unsigned char>(line[pos]);
+        if (c == ']') {
+            folded.resize(length);
+            ++pos;
+            return length > 0 && folded.back() != u'\\';
+        }
+        if (c == 0 || c >= 0x80)
+            return false;
+        if (c == '\\' && (pos + 1 == line.size() || line[++pos] != '\\' || length == 0 || folded[length - 1] == u'\\'))
+            return false;
+        folded[length++] = c >= 'A' && c <= 'Z' ? c + 0x20 : c;
+    }
+    return false;
+}
+
+// What follows a header's "]": a number of seconds, and blanks.
+bool readHeaderEnd(std::string_view line, size_t pos, std::string &problem)
+{
     while (pos < line.size() && line[pos] == ' ')
         ++pos;
     while (pos < line.size() && line[pos] >= '0' && line[pos] <= '9')
@@ -172,6 +201,25 @@ bool readHeader(std::string_view line, std::u16string &path, std::string &proble
     if (!restIsBlank(line, pos))
         return problem = "unexpected text after the key path", false;
     return true;
+}
+
+bool readHeader(std::string_view line, std::u16string &path, std::string &problem)
+{
+    size_t pos = 1;
+    return readKeyPath(line, pos, path, problem) && readHeaderEnd(line, pos, problem);
+}
+
+// A header's key path, folded as Wine compares key paths.
+bool readFoldedHeader(std::string_view line, std::u16string &folded, std::string &problem)
+{
+    size_t pos = 1;
+    if (!foldPlainKeyPath(line, pos, folded)) {
+        if (!readKeyPath(line, pos, folded, problem))
+            return false;
+        for (char16_t &c : folded)
+            c = foldCase(c);
+    }
+    return readHeaderEnd(line, pos, problem);
 }
 
 // Reads "(1c)" style type numbers after "str" or "hex".
@@ -555,7 +603,7 @@ bool scanHive(std::string_view text, size_t &preambleEnd, const SectionVisitor &
             current.begin = begin;
             current.firstLine = afterBlanks ? blankLine : lines.lineNumber();
             current.headerLine = lines.lineNumber();
-            if (!readHeader(line, current.path, problem))
+            if (!readFoldedHeader(line, current.folded, problem))
                 return fail(error, current.headerLine, problem);
             inSection = true;
         } else if (line[0] != ';' && line[0] != '#' && !inSection) {

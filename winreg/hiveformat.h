@@ -26,7 +26,7 @@ struct KeySection {
 // Where one key's section lies in the file: from the blank lines before its
 // "[...]" header to the start of the next section.
 struct SectionSpan {
-    std::u16string path;
+    std::u16string folded; // its key path, folded as Wine compares key paths
     size_t begin = 0;
     size_t end = 0;
     size_t firstLine = 0; // line number of the first line of the span

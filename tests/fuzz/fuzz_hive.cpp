@@ -42,7 +42,7 @@ std::map<std::u16string, std::string_view> sectionsOf(const std::string &text, s
     require(scanHive(
         text, preambleEnd ? *preambleEnd : ignored,
         [&](SectionSpan &span, FormatError &) {
-            sections[foldCase(span.path)] = std::string_view(text).substr(span.begin, span.end - span.begin);
+            sections[span.folded] = std::string_view(text).substr(span.begin, span.end - span.begin);
             return true;
         },
         error));

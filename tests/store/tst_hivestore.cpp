@@ -60,6 +60,8 @@ private slots:
     void valueForms();
     void keyPathsAsWineReadsThem_data();
     void keyPathsAsWineReadsThem();
+    void keysInEverySpelling_data();
+    void keysInEverySpelling();
     void refusals_data();
     void refusals();
     void untouchedKeysKeptWhole_data();
@@ -135,6 +137,29 @@ void HiveStoreTest::keyPathsAsWineReadsThem()
     QVERIFY2(hive.text().contains("\n[Software\\\\T] ") && !hive.text().contains("[" + header.replace("\\", "\\\\") + "]"),
              hive.text().constData());
     QCOMPARE(query("software\\t", "W"), stored(REG_SZ, QByteArray("y", 2)));
+}
+
+void HiveStoreTest::keysInEverySpelling_data()
+{
+    QTest::addColumn<QByteArray>("header"); // as the file has it between the brackets
+    QTest::addColumn<QByteArray>("path"); // as a caller names the key, in UTF-8
+    QTest::newRow("capitals") << QByteArray("SOFTWARE\\\\Caf\\\\T") << QByteArray("software\\caf\\t");
+    QTest::newRow("an escaped letter") << QByteArray("Software\\\\\\x0043af\\\\T") << QByteArray("SOFTWARE\\CAF\\T");
+    QTest::newRow("UTF-8 beyond ASCII") << QByteArray("Software\\\\Caf\xc3\xa9\\\\T") << QByteArray("software\\CAF\xc3\x89\\t");
+    QTest::newRow("an escape beyond ASCII") << QByteArray("Software\\\\Caf\\x00e9\\\\T") << QByteArray("SOFTWARE\\caf\xc3\xa9\\T");
+}
+
+// However the file spells a key, it and the keys above it are found by any
+// spelling that folds as Wine folds it.
+void HiveStoreTest::keysInEverySpelling()
+{
+    QFETCH(QByteArray, header);
+    QFETCH(QByteArray, path);
+    HiveFixture hive(hiveHeader + "\n[" + header + "] 1\n\"V\"=\"x\"\n");
+    QCOMPARE(query(path.constData(), "V"), stored(REG_SZ, QByteArray("x", 2)));
+    HKEY above = nullptr;
+    QCOMPARE(regOpen(HKEY_CURRENT_USER, path.left(path.lastIndexOf('\\')).constData(), &above), LONG(ERROR_SUCCESS));
+    regClose(above);
 }
 
 void HiveStoreTest::refusals_data()

@@ -116,7 +116,7 @@ QString programKeys(const QByteArray &hiveText)
     QStringList lines;
     for (const auto &span : spans) {
         winreg::KeySection key;
-        const QString path = QString::fromStdU16String(span.path);
+        const QString path = QString::fromStdU16String(span.folded);
         if (!QStringList{ToolsKey, DirectoriesKey, OptionsKey}.contains(path, Qt::CaseInsensitive) ||
             !winreg::readSection(std::string_view(text).substr(span.begin, span.end - span.begin), span.firstLine, key, error))
             continue;
