@@ -74,25 +74,6 @@ ValueChange *changeOf(const std::string &keyPath, const std::string &name)
     return nullptr;
 }
 
-LONG serve(const StoredValue &value, DWORD *type, BYTE *data, DWORD *size)
-{
-    if (!value.present)
-        return ERROR_FILE_NOT_FOUND;
-    if (type)
-        *type = value.type;
-    const DWORD needed = static_cast<DWORD>(value.data.size());
-    if (!size)
-        return ERROR_SUCCESS;
-    if (data && *size < needed) {
-        *size = needed;
-        return ERROR_MORE_DATA;
-    }
-    if (data)
-        std::memcpy(data, value.data.data(), value.data.size());
-    *size = needed;
-    return ERROR_SUCCESS;
-}
-
 StoredValue current(HKEY key, const char *name)
 {
     StoredValue value;
@@ -207,26 +188,24 @@ bool pretendKey(const std::string &path, bool create, HKEY &key)
 
 bool isPretended(HKEY key) { return state().pretendedKeys.count(key) != 0; }
 
-LONG query(HKEY key, const char *name, DWORD *type, BYTE *data, DWORD *size)
-{
-    const std::string valueName = name ? name : "";
-    if (state().holding)
-        if (const ValueChange *kept = changeOf(pathOf(key), valueName))
-            return serve(kept->after, type, data, size);
-    if (isPretended(key))
-        return ERROR_FILE_NOT_FOUND;
-    return RegQueryValueExW(key, WideName(name).get(), nullptr, type, data, size);
-}
-
 LONG read(HKEY key, const char *name, DWORD &type, std::string &data)
 {
     data.clear();
+    if (state().holding)
+        if (const ValueChange *kept = changeOf(pathOf(key), name ? name : "")) {
+            type = kept->after.type;
+            data = kept->after.data;
+            return kept->after.present ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+        }
+    if (isPretended(key))
+        return ERROR_FILE_NOT_FOUND;
+    const WideName wideName(name);
     DWORD size = 0;
-    LONG status = query(key, name, &type, nullptr, &size);
+    LONG status = RegQueryValueExW(key, wideName.get(), nullptr, &type, nullptr, &size);
     // The value may grow between the two calls; then its new size is asked again.
     for (int attempt = 0; status == ERROR_SUCCESS && attempt < 3; ++attempt) {
         std::string bytes(size, '\0');
-        status = query(key, name, &type, reinterpret_cast<BYTE *>(&bytes[0]), &size);
+        status = RegQueryValueExW(key, wideName.get(), nullptr, &type, reinterpret_cast<BYTE *>(&bytes[0]), &size);
         if (status == ERROR_SUCCESS) {
             bytes.resize(size);
             data = std::move(bytes);

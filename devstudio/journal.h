@@ -39,9 +39,8 @@ bool isPretended(HKEY key);
 // Text between quotes as a hive writes it, so that a line holds it whole.
 std::string quoted(const std::string &text);
 
-// RegQueryValueExW, answered from the run's kept values first in a dry run.
-LONG query(HKEY key, const char *name, DWORD *type, BYTE *data, DWORD *size);
-// A value of any type and length, its size asked first, then its data.
+// A value of any type and length: from the run's held writes first, else
+// from the registry, its size asked first, then its data.
 LONG read(HKEY key, const char *name, DWORD &type, std::string &data);
 // Writes after (or deletes, when it is absent), and notes the change; a run
 // that holds its writes only notes it.

@@ -52,8 +52,16 @@ LONG regCreate(HKEY root, const char *subKey, HKEY *key)
 
 LONG regQuery(HKEY key, const char *valueName, void *data, DWORD *size)
 {
-    DWORD type = 0;
-    return journal::query(key, valueName, &type, static_cast<BYTE *>(data), size);
+    DWORD type = REG_NONE;
+    std::string stored;
+    const LONG status = readValue(key, valueName, type, stored);
+    if (status != ERROR_SUCCESS)
+        return status;
+    const bool fits = stored.size() <= *size;
+    if (fits)
+        std::memcpy(data, stored.data(), stored.size());
+    *size = static_cast<DWORD>(stored.size());
+    return fits ? ERROR_SUCCESS : ERROR_MORE_DATA;
 }
 
 LONG regSetString(HKEY key, const char *valueName, const char *text)
@@ -124,14 +132,18 @@ LONG writeValue(HKEY key, const char *valueName, DWORD type, const std::string &
 
 LONG readNumber(HKEY key, const char *valueName, int32_t &number)
 {
-    unsigned char bytes[4] = {0, 0, 0, 0};
-    DWORD size = sizeof bytes;
     DWORD type = REG_NONE;
-    const LONG status = journal::query(key, valueName, &type, bytes, &size);
+    std::string stored;
+    const LONG status = readValue(key, valueName, type, stored);
     if (status != ERROR_SUCCESS)
         return status;
+    // As read into 4 bytes: a longer value does not fit, whatever its type.
+    if (stored.size() > 4)
+        return ERROR_MORE_DATA;
     if (type != REG_DWORD)
         return ERROR_INVALID_DATA;
+    unsigned char bytes[4] = {0, 0, 0, 0};
+    std::memcpy(bytes, stored.data(), stored.size());
     number = static_cast<int32_t>(numberFromBytes(bytes));
     return ERROR_SUCCESS;
 }
