@@ -3,7 +3,6 @@
 #include "winreg/unicode.h"
 
 #include <cstdio>
-#include <cstring>
 #include <map>
 #include <vector>
 
@@ -22,7 +21,7 @@ struct Journal {
     bool dryRun = false;
     bool holding = false; // writes kept here until the save, and read back from here
     std::map<HKEY, std::string> keyPaths;
-    std::map<HKEY, std::string> pretendedKeys; // keys a dry run would create
+    std::map<HKEY, std::string> pretendedKeys; // keys the run would create, while it holds its writes
     std::vector<ValueChange> changes; // one a value, in the order of first change
     uintptr_t nextPretendedKey = 0x7000;
 };

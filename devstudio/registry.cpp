@@ -39,7 +39,7 @@ LONG regOpen(HKEY root, const char *subKey, HKEY *key)
 
 LONG regCreate(HKEY root, const char *subKey, HKEY *key)
 {
-    // A dry run creates nothing: a missing key is one it only pretends to have made.
+    // A run that holds its writes creates nothing yet: a missing key is one it pretends to have made.
     if (regOpen(root, subKey, key) == ERROR_SUCCESS || journal::pretendKey(subKeyPath(root, subKey), true, *key))
         return ERROR_SUCCESS;
     DWORD disposition = 0; // created or opened: nobody needs to know
