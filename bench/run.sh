@@ -13,7 +13,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 smoke=false
 [ "${1:-}" = "--smoke" ] && smoke=true
 repeats=$($smoke && echo 1 || echo 15)
-big_repeats=$($smoke && echo 1 || echo 5)
+big_repeats=$($smoke && echo 1 || echo 9)
 sizes=$($smoke && echo "1" || echo "2 10 20 30 100")
 
 build=${BENCH_BUILD_DIR:-$root/build-bench}
@@ -128,15 +128,18 @@ declare -A run_ns copy_ns
 for size in $sizes; do
     "$hivegen" "$work/hive$size.reg" "$size"
     prefix "$work/p$size" "$work/hive$size.reg"
-    run_ns[$size]=$(time_runs "$big_repeats" -install "$work/p$size" "$work/hive$size.reg" | median)
-    # The copy replaces an older copy, as an install replaces the hive: the old
-    # file's blocks are given back in both.
-    copy_ns[$size]=$(for _ in $(seq "$big_repeats"); do
+    # Installs and copies alternate, so that both meet the machine in the same state.
+    for _ in $(seq "$big_repeats"); do
+        echo "run $(time_runs 1 -install "$work/p$size" "$work/hive$size.reg")"
+        # The copy replaces an older copy, as an install replaces the hive: the old
+        # file's blocks are given back in both.
         cp "$work/hive$size.reg" "$work/copy.reg" && sync "$work/copy.reg"
         start=$(now)
         cp "$work/hive$size.reg" "$work/copy.reg" && sync "$work/copy.reg"
-        echo $(($(now) - start))
-    done | median)
+        echo "copy $(($(now) - start))"
+    done >"$work/pairs"
+    run_ns[$size]=$(awk '$1 == "run" {print $2}' "$work/pairs" | median)
+    copy_ns[$size]=$(awk '$1 == "copy" {print $2}' "$work/pairs" | median)
     printf '%4s MB: install %8s ms, copy+sync %8s ms, ratio %s\n' "$size" "$(ms "${run_ns[$size]}")" \
         "$(ms "${copy_ns[$size]}")" "$(awk -v a="${run_ns[$size]}" -v b="${copy_ns[$size]}" 'BEGIN {printf "%.2f", a/b}')"
 done
