@@ -544,9 +544,9 @@ bool isHexContinuation(std::string_view line)
 // Whether a value line that ends with a backslash goes on to the next line.
 // Wine joins lines only for hex data; any other value that ends so is refused,
 // since it cannot be read as what it says.
-bool continuesHexData(std::string_view line, std::string &problem)
+// value is a scratch buffer, kept by the caller from line to line.
+bool continuesHexData(std::string_view line, RegValue &value, std::string &problem)
 {
-    RegValue value;
     size_t dataStart = 0;
     if (!readValueLine(line, value, dataStart, problem))
         return false;
@@ -576,6 +576,7 @@ bool scanHive(std::string_view text, size_t &preambleEnd, const SectionVisitor &
     SectionSpan current;
     bool inSection = false;
     std::string problem;
+    RegValue scratch;
     size_t blankStart = std::string_view::npos, blankLine = 0; // where the current run of blank lines began
     bool continued = false; // the line before was hex data that goes on
     size_t valueLine = 0;   // the line where that value began
@@ -611,7 +612,7 @@ bool scanHive(std::string_view text, size_t &preambleEnd, const SectionVisitor &
         } else if (line[0] == '"' || line[0] == '@') {
             valueLine = lines.lineNumber();
             continued = line.back() == '\\';
-            if (continued && !continuesHexData(line, problem))
+            if (continued && !continuesHexData(line, scratch, problem))
                 return fail(error, valueLine, problem);
         } else if (line[0] != ';' && line[0] != '#') {
             return fail(error, lines.lineNumber(), "not a value line");
