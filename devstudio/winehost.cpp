@@ -33,8 +33,9 @@ bool registryUsable()
             continue;
         if (opened != ERROR_SUCCESS)
             return false;
-        DWORD size = 0;
-        const LONG status = RegQueryValueExA(key, "", nullptr, nullptr, nullptr, &size);
+        DWORD type = REG_NONE;
+        std::string data;
+        const LONG status = readValue(key, "", type, data);
         regClose(key);
         if (status == ERROR_BADDB)
             return false;
