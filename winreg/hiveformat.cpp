@@ -76,9 +76,9 @@ char controlEscape(char name)
 }
 
 // Reads escaped text from line[pos] up to the unescaped terminator, which it
-// consumes. An escaped NUL is accepted
-// only where allowNul says so: in string data it is data, but Wine reads a name
-// or a key path holding one as something else than it says.
+// consumes. An escaped NUL is accepted only where allowNul says so: in string
+// data it is data, but Wine reads a name or a key path holding one as
+// something else than it says.
 bool readEscaped(std::string_view line, size_t &pos, char terminator, std::u16string &out, std::string &problem,
                  bool allowNul = false)
 {
