@@ -19,6 +19,8 @@ std::string codePageProblem(const char *variable, unsigned character, unsigned c
 
 namespace {
 
+bool isStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+
 std::string subKeyPath(HKEY root, const char *subKey)
 {
     const std::string parent = journal::pathOf(root);
@@ -104,8 +106,7 @@ LONG readText(HKEY key, const char *valueName, std::string &text, size_t bufferS
     const LONG status = readValue(key, valueName, type, stored);
     if (status != ERROR_SUCCESS)
         return status;
-    const bool string = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
-    std::string read = string ? journal::textOfStored(stored) : stored.substr(0, stored.find('\0'));
+    std::string read = isStringType(type) ? journal::textOfStored(stored) : stored.substr(0, stored.find('\0'));
     if (textLength(read) >= bufferSize)
         return ERROR_MORE_DATA;
     text = std::move(read);
@@ -123,9 +124,8 @@ LONG writeValue(HKEY key, const char *valueName, DWORD type, const std::string &
 {
     // Windows stores a string whose size leaves out its terminator with one when
     // a NUL character follows the data: it is given here, and the journal notes what is stored.
-    const bool string = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
     const bool unterminated = data.size() >= 2 && data.size() % 2 == 0 && data.compare(data.size() - 2, 2, std::string(2, '\0')) != 0;
-    if (string && unterminated)
+    if (isStringType(type) && unterminated)
         return journal::change(key, valueName, {true, type, data + std::string(2, '\0')});
     return journal::change(key, valueName, {true, type, data});
 }
