@@ -61,45 +61,46 @@ SaveResult saveRegistry()
 // An install is whole or nothing: every step runs once, its writes held by the
 // run, and when one cannot be done (its box shown) none is saved, so that the
 // next install, once the cause is gone, finds no marker and installs.
-bool runInstall(QWidget *parent, QApplication *application)
+bool runInstall(ProblemSink &problems, const std::string &product)
 {
-    const bool toolsAdded = addStudioTools(application);
+    const bool toolsAdded = addStudioTools(problems, product);
     const RegistryKey optionsKey(OptionsKey, RegistryKey::Create);
     const BYTE marker = 0;
     regSetBinary(optionsKey, markerName, &marker, 1);
-    return installBuildDirs(parent, application, optionsKey) && toolsAdded;
+    return installBuildDirs(problems, product, optionsKey) && toolsAdded;
 }
 
-bool runUninstall(QWidget *parent, QApplication *application)
+bool runUninstall(ProblemSink &problems, const std::string &product)
 {
     // As whole as an install: while the product's entries cannot be found, the
     // marker and the search path stay, and the next uninstall finishes the job.
-    if (!studioToolsRemovable(application))
+    if (!studioToolsRemovable(problems))
         return false;
     const RegistryKey optionsKey(OptionsKey);
-    restoreBuildDirs(parent, application, optionsKey);
+    restoreBuildDirs(problems, product, optionsKey);
     regDeleteValue(optionsKey, markerName);
     for (const char *program : productPrograms)
-        removeStudioTool(program);
+        removeStudioTool(program, product);
     return true;
 }
 
 } // namespace
 
-RunOutcome runIntegration(QApplication *application, QWidget *parent, Mode mode, bool dryRun)
+RunOutcome runIntegration(QApplication *application, QWidget *parent, Mode mode, const ProductDirectory &product, bool dryRun)
 {
+    BoxSink problems(parent, application);
     startRegistryJournal(dryRun);
     deferBoxes();
     const bool installed = installedMarkerPresent();
     const char *outcome = usageText;
     bool whole = true;
     if (mode == ModeInstall && !installed) {
-        whole = runInstall(parent, application);
+        whole = runInstall(problems, product.registryForm);
         outcome = whole ? installedText : notInstalledText;
     } else if (mode == ModeInstall) {
         outcome = alreadyInstalledText;
     } else if (mode == ModeUninstall && installed) {
-        whole = runUninstall(parent, application);
+        whole = runUninstall(problems, product.registryForm);
         outcome = whole ? uninstalledText : notUninstalledText;
     } else if (mode == ModeUninstall) {
         outcome = notInstalledText;
@@ -117,9 +118,9 @@ RunOutcome runIntegration(QApplication *application, QWidget *parent, Mode mode,
     return {mode != ModeNone, saved, problemShown, save != SaveResult::NotWritten && registryChanged(), text};
 }
 
-RunOutcome PluginInstall::runMode(Mode mode, bool dryRun)
+RunOutcome PluginInstall::runMode(Mode mode, const ProductDirectory &product, bool dryRun)
 {
-    RunOutcome outcome = runIntegration(application, parentWidget, mode, dryRun);
+    RunOutcome outcome = runIntegration(application, parentWidget, mode, product, dryRun);
     if (outcome.saved)
         setText(outcome.text);
     return outcome;

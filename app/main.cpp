@@ -1,5 +1,6 @@
 // ideweave: hooks the Tindral tools into Visual C++ 6.0 Developer Studio for the
 // current user (-install) and takes them out again (-uninstall).
+#include "devstudio/problems.h"
 #include "devstudio/productdir.h"
 #include "devstudio/registry.h"
 #include "i18n/i18nutil.h"
@@ -159,14 +160,14 @@ bool studioGate(bool readOnly)
 
 // Installing writes product paths, which Windows programs must be able to open
 // and the registry must be able to name.
-bool productPathGate()
+bool productPathGate(const ProductDirectory &product)
 {
-    const std::string productDirectory = qgetenv("TINDRALDIR").toStdString();
-    std::string registryForm;
-    std::string problem = productDirectoryProblem(productDirectory);
+    std::string problem = productDirectoryProblem(product.given);
     if (problem.empty())
-        problem = codePageProblemOfVariable("TINDRALDIR");
-    if (problem.empty() && registryFormOfPath(productDirectory, registryForm, problem))
+        problem = codePageProblemOfText("TINDRALDIR", product.given);
+    if (problem.empty())
+        problem = product.problem;
+    if (problem.empty())
         return true;
     registryRelease(); // no box waits while the registry is held
     showWarning(QStringLiteral("Warning"), QString::fromStdString(problem));
@@ -237,12 +238,35 @@ bool displayAvailable(int argc, char **argv)
 #endif
 }
 
+// The product directory of the run: --tindraldir, else TINDRALDIR; read once.
+std::string givenProductDirectory(const Options &options)
+{
+#ifdef _WIN32
+    // The layer's text on Windows is UTF-8, whatever the ANSI code page.
+    const QString given = options.productDirectory.empty() ? qEnvironmentVariable("TINDRALDIR")
+                                                           : QString::fromLocal8Bit(options.productDirectory.c_str());
+    return given.toStdString();
+#else
+    return options.productDirectory.empty() ? qgetenv("TINDRALDIR").toStdString() : options.productDirectory;
+#endif
+}
+
+QString productDirectoryText(const ProductDirectory &product)
+{
+#ifdef _WIN32
+    return QString::fromStdString(product.given);
+#else
+    return QString::fromLocal8Bit(product.given.c_str());
+#endif
+}
+
 // Without the catalogues an uninstall still takes the product out, untranslated:
 // the product may have been removed first.
-bool catalogueGate(QApplication *application, Mode mode)
+bool catalogueGate(QApplication *application, Mode mode, const ProductDirectory &product)
 {
     bool catalogueMissing = false;
-    const QString problem = loadTranslations(application, {QStringLiteral("ideweave_")}, &catalogueMissing);
+    const QString problem = loadTranslations(application, {QStringLiteral("ideweave_")}, productDirectoryText(product),
+                                             localDirectoryText(product), &catalogueMissing);
     if (problem.isEmpty())
         return true;
     if (catalogueMissing && mode == ModeUninstall) {
@@ -251,20 +275,21 @@ bool catalogueGate(QApplication *application, Mode mode)
         return true;
     }
     registryRelease(); // no box waits while the registry is held
-    showWarning(QStringLiteral("Warning"), problem);
+    showWarning(QStringLiteral("Warning"), problem, catalogueMissing ? Problem::NoCatalogues : Problem::NoProductDirectory);
     return false;
 }
 
-int queryStatus()
+int queryStatus(const ProductDirectory &product)
 {
-    if (qEnvironmentVariableIsEmpty("TINDRALDIR")) {
-        showWarning(QStringLiteral("Warning"), QStringLiteral("Fatal Error: please setup TINDRALDIR environment variable.\n"));
+    if (product.given.empty()) {
+        showWarning(QStringLiteral("Warning"), QString::fromLatin1(problemText(Problem::NoProductDirectory).message),
+                    Problem::NoProductDirectory);
         return ExitRefused;
     }
     if (!registryGate())
         return ExitRefused;
     studioGate(true);
-    const int status = reportStatus();
+    const int status = reportStatus(product);
     registryRelease();
     return status;
 }
@@ -286,9 +311,10 @@ void logChanges(RunLog &log, const RunOutcome &outcome, bool dryRun)
 // The run proper, once the options are read; its exit status.
 int run(int argc, char **argv, const Options &options, bool quiet, RunLog &log)
 {
+    const ProductDirectory product = locateProductDirectory(givenProductDirectory(options));
     if (options.status) {
         log.add(QStringLiteral("mode"), QStringLiteral("status"));
-        return queryStatus();
+        return queryStatus(product);
     }
     if (!quiet && !displayAvailable(argc, argv)) {
         std::fputs("Warning: Cannot open the status window: no display. Run with -quiet to work without a window.\n",
@@ -300,14 +326,14 @@ int run(int argc, char **argv, const Options &options, bool quiet, RunLog &log)
     const Mode mode = modeFromArguments(argc, argv);
     log.add(QStringLiteral("mode"), QString::fromLatin1(modeName(mode)) + (options.dryRun ? QStringLiteral(", dry run") : QString()));
     // The prefix first: a missing one is no missing product.
-    if ((mode != ModeNone && (!registryGate() || !studioGate(options.dryRun))) || !catalogueGate(application, mode))
+    if ((mode != ModeNone && (!registryGate() || !studioGate(options.dryRun))) || !catalogueGate(application, mode, product))
         return ExitRefused;
     // A quiet run needs no window, whose text would load the font database.
     static PluginInstall *window = quiet ? nullptr : createStatusWindow(application);
-    if (mode == ModeInstall && !productPathGate())
+    if (mode == ModeInstall && !productPathGate(product))
         return ExitRefused;
-    const RunOutcome outcome = window ? window->runMode(mode, options.dryRun)
-                                      : runIntegration(application, nullptr, mode, options.dryRun);
+    const RunOutcome outcome = window ? window->runMode(mode, product, options.dryRun)
+                                      : runIntegration(application, nullptr, mode, product, options.dryRun);
     logChanges(log, outcome, options.dryRun);
     if (options.dryRun)
         for (const std::string &line : registryChangeLines())
@@ -359,9 +385,6 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "ideweave: the option '%s' needs a value\n", options.missingValue.c_str());
         return options.detailedExitcodes ? int(DetailedUsage) : int(ExitUsage);
     }
-    // The product directory of this run: as if TINDRALDIR named it, wherever it is read.
-    if (!options.productDirectory.empty())
-        qputenv("TINDRALDIR", QByteArray(options.productDirectory.c_str()));
     // The log is opened as the user who started the run, before anything is read or written.
     static RunLog log;
     QString logProblem;

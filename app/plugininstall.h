@@ -2,6 +2,7 @@
 // own operations do the work (the controller and the build-directory actions).
 #pragma once
 
+#include "devstudio/productdir.h"
 #include "devstudio/registry.h"
 #include "mode.h"
 
@@ -32,10 +33,7 @@ public:
     // Installs, uninstalls or does nothing, as the installed marker and the mode
     // decide, and sets the window's text to the outcome unless the save failed.
     // A dry run goes the same way and writes nothing.
-    RunOutcome runMode(Mode mode, bool dryRun = false);
-
-    void installBuildDirs(HKEY optionsKey);
-    void restoreBuildDirs(HKEY optionsKey);
+    RunOutcome runMode(Mode mode, const ProductDirectory &product, bool dryRun = false);
 
     QWidget *parentWidget;
     QApplication *application;
@@ -44,7 +42,7 @@ public:
 
 // The controller without a window, as quiet runs go: problems are shown in
 // boxes whose parent is parent, or reported on standard error.
-RunOutcome runIntegration(QApplication *application, QWidget *parent, Mode mode, bool dryRun);
+RunOutcome runIntegration(QApplication *application, QWidget *parent, Mode mode, const ProductDirectory &product, bool dryRun);
 
 // Whether the installed marker is there, as the controller tests it; read only.
 bool installedMarkerPresent();

@@ -2,6 +2,8 @@
 // as lines on standard error and the status text on standard output.
 #pragma once
 
+#include "devstudio/problems.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -12,8 +14,21 @@ class QWidget;
 // translated in the contexts "ideweave Caption" and "ideweave Message".
 void showError(QWidget *parent, QApplication *application, const char *caption, const char *message);
 
-// A box whose texts need no translation (the program's environment is wrong).
+// A box whose texts need no translation (the program's environment is wrong);
+// in quiet runs, what to do about the problem follows the text.
 void showWarning(const QString &caption, const QString &text);
+void showWarning(const QString &caption, const QString &text, Problem problem);
+
+// The integration actions' problems, shown with showError: parent's boxes.
+class BoxSink : public ProblemSink {
+public:
+    BoxSink(QWidget *parent, QApplication *application) : m_parent(parent), m_application(application) {}
+    void report(Problem problem) override;
+
+private:
+    QWidget *m_parent;
+    QApplication *m_application;
+};
 
 // While the registry is held for the run, no box may wait for the user: boxes
 // are kept from deferBoxes() on and shown, in order, by showDeferredBoxes(),

@@ -2,6 +2,7 @@
 
 #include "devstudio/builddirs.h"
 #include "devstudio/journal.h"
+#include "devstudio/productdir.h"
 #include "devstudio/studiotools.h"
 #include "devstudio/toolsmenu.h"
 #include "plugininstall.h"
@@ -24,19 +25,19 @@ std::string indices(const std::vector<int> &entries)
 
 } // namespace
 
-StatusExit reportStatus()
+StatusExit reportStatus(const ProductDirectory &product)
 {
     const bool marker = installedMarkerPresent();
-    const std::vector<int> viewers = productToolEntries(viewerProgram);
-    const std::vector<int> optionsTools = productToolEntries(optionsProgram);
-    const bool searchPath = searchPathStartsWithProductDirectories();
+    const std::vector<int> viewers = productToolEntries(viewerProgram, product.registryForm);
+    const std::vector<int> optionsTools = productToolEntries(optionsProgram, product.registryForm);
+    const bool searchPath = searchPathStartsWithProductDirectories(product.registryForm);
     const bool tools = !viewers.empty() && !optionsTools.empty();
     std::printf("marker: %s\n", marker ? "present" : "absent");
     std::printf("viewer entry: %s\n", indices(viewers).c_str());
     std::printf("options entry: %s\n", indices(optionsTools).c_str());
     // Which product the menu's viewer names, so that a tool can tell an install for another directory.
     const std::string named = viewerEntryProductDirectory();
-    const std::string shown = named.empty() ? "none" : journal::quoted(named);
+    const std::string shown = named.empty() ? "none" : quoted(named);
     std::printf("product directory: %s\n", QString::fromUtf8(shown.c_str()).toLocal8Bit().constData());
     std::printf("search path: %s\n", searchPath ? "starts with the product's directories" : "without the product's directories in front");
     const int inPlace = int(marker) + int(tools) + int(searchPath);

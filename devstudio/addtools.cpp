@@ -1,5 +1,5 @@
 // Appends the product's viewer and options entries to Developer Studio's Tools menu.
-#include "app/report.h"
+#include "problems.h"
 #include "productdir.h"
 #include "studiotools.h"
 #include "toolsmenu.h"
@@ -7,10 +7,6 @@
 #include <cstring>
 
 namespace {
-
-const char *const noToolsKeyMessage = "Corvessa Brackwater Tindral Error #1";
-const char *const noRoomMessage = "TOO MANY TOOLS INSTALLED. \n Free at least two spaces in the tools menu bar.";
-const char *const pathTooLongMessage = "Corvessa Brackwater Tindral Error #4";
 
 void writeEntry(HKEY tools, int index, const ToolEntry &entry, const std::string &programPath)
 {
@@ -28,9 +24,9 @@ void writeEntry(HKEY tools, int index, const ToolEntry &entry, const std::string
 
 // The entry's PathName for the product directory; false when it does not fit
 // the text buffer that the removal reads PathName values into.
-bool composeEntryPath(std::string &path, const ToolEntry &entry)
+bool composeEntryPath(std::string &path, const std::string &product, const ToolEntry &entry)
 {
-    path = productProgramPath(productDirectoryForRegistry(), entry[pathNamePosition].text);
+    path = productProgramPath(product, entry[pathNamePosition].text);
     return textLength(path) < toolTextBufferSize;
 }
 
@@ -41,28 +37,29 @@ struct Addition {
     std::string optionsPath;
 };
 
-// Why the addition cannot be made to the open Tools menu, or null.
-const char *refusal(HKEY tools, Addition &addition)
+// Whether the addition can be made to the open Tools menu, and why not.
+bool addable(HKEY tools, const std::string &product, Addition &addition, Problem &refusal)
 {
     // A negative count, or one that is not a number, is no count at all.
     if (readNumber(tools, toolCountName, addition.count) != ERROR_SUCCESS || addition.count < 0)
-        return noCountMessage;
+        return refusal = Problem::NoToolCount, false;
     if (addition.count > maxToolEntries - 2)
-        return noRoomMessage;
+        return refusal = Problem::NoRoomForTools, false;
     // A cut-off path, or one that an uninstall could not read back, is never written.
-    if (!composeEntryPath(addition.viewerPath, viewerEntry) || !composeEntryPath(addition.optionsPath, optionsEntry))
-        return pathTooLongMessage;
-    return nullptr;
+    if (!composeEntryPath(addition.viewerPath, product, viewerEntry) || !composeEntryPath(addition.optionsPath, product, optionsEntry))
+        return refusal = Problem::ProgramPathTooLong, false;
+    return true;
 }
 
 } // namespace
 
-bool addStudioTools(QApplication *application)
+bool addStudioTools(ProblemSink &problems, const std::string &product)
 {
     Addition addition;
     const RegistryKey tools(ToolsKey);
-    if (const char *message = tools ? refusal(tools, addition) : noToolsKeyMessage) {
-        showError(nullptr, application, "Info", message);
+    Problem refusal = Problem::NoToolsKey;
+    if (!tools || !addable(tools, product, addition, refusal)) {
+        problems.report(refusal);
         return false;
     }
     writeNumber(tools, toolCountName, addition.count + 2);

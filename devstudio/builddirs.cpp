@@ -1,8 +1,7 @@
 // Puts the product's directories in front of the Win32 (x86) executable search
 // path, keeping the old path under the product's key, and takes them out again.
-#include "app/plugininstall.h"
-#include "app/report.h"
 #include "builddirs.h"
+#include "problems.h"
 #include "productdir.h"
 #include "toolsmenu.h"
 
@@ -88,78 +87,67 @@ bool restoredSearchPath(const std::string &product, const std::string &currentLi
     return removed;
 }
 
-// Why the product's directories cannot be put in front of the search path in
-// directories, or null; the lists are filled.
-const char *installFailure(const RegistryKey &directories, std::string &oldList, std::string &newList)
+// Whether the product's directories can be put in front of the search path in
+// directories, and why not; the lists are filled.
+bool installable(const RegistryKey &directories, const std::string &product, std::string &oldList, std::string &newList,
+                 Problem &refusal)
 {
     if (!directories)
-        return "Unable to open key for Visual";
+        return refusal = Problem::NoDirectoriesKey, false;
     if (readText(directories, pathDirsName, oldList, directoryListBufferSize) != ERROR_SUCCESS)
-        return "Unable to read Visual installation";
-    const std::string product = productDirectoryForRegistry();
+        return refusal = Problem::SearchPathUnreadable, false;
     newList = installedSearchPath(product, oldList);
     // A list that would not fit is never written cut off.
     if (textLength(product) >= directoryListBufferSize || textLength(newList) >= directoryListBufferSize)
-        return "Failed to modify Visual registry";
-    return nullptr;
+        return refusal = Problem::SearchPathNotWritten, false;
+    return true;
 }
 
 } // namespace
 
-bool searchPathStartsWithProductDirectories()
+bool searchPathStartsWithProductDirectories(const std::string &product)
 {
     const RegistryKey directories(DirectoriesKey);
     std::string list;
     if (!directories || readText(directories, pathDirsName, list, directoryListBufferSize) != ERROR_SUCCESS)
         return false;
-    const std::vector<std::string> productElements = splitList(productDirectories(productDirectoryForRegistry()));
+    const std::vector<std::string> productElements = splitList(productDirectories(product));
     const std::vector<std::string> elements = splitList(list);
     return elements.size() >= productElements.size() &&
            std::equal(productElements.begin(), productElements.end(), elements.begin(), sameWindowsPath);
 }
 
-namespace {
-
-void reportError(QWidget *parent, QApplication *application, const char *message)
-{
-    showError(parent, application, "Error", message);
-}
-
-} // namespace
-
-bool installBuildDirs(QWidget *parent, QApplication *application, HKEY optionsKey)
+bool installBuildDirs(ProblemSink &problems, const std::string &product, HKEY optionsKey)
 {
     const RegistryKey directories(DirectoriesKey);
     std::string oldList;
     std::string newList;
-    if (const char *refusal = installFailure(directories, oldList, newList)) {
-        reportError(parent, application, refusal);
+    Problem refusal;
+    if (!installable(directories, product, oldList, newList, refusal)) {
+        problems.report(refusal);
         return false;
     }
     // The old list is kept first, so that the search path is never changed without a way back.
     if (regSetString(optionsKey, restorePathName, oldList.c_str()) != ERROR_SUCCESS)
-        reportError(parent, application, "Failed to modify Razazadu registry");
+        problems.report(Problem::KeptPathNotWritten);
     else if (regSetString(directories, pathDirsName, newList.c_str()) != ERROR_SUCCESS)
-        reportError(parent, application, "Failed to modify Visual registry");
+        problems.report(Problem::SearchPathNotWritten);
     return true;
 }
 
-void restoreBuildDirs(QWidget *parent, QApplication *application, HKEY optionsKey)
+void restoreBuildDirs(ProblemSink &problems, const std::string &product, HKEY optionsKey)
 {
     const RegistryKey directories(DirectoriesKey);
     if (!directories)
-        return reportError(parent, application, "Unable to open key for MS compiler");
+        return problems.report(Problem::NoDirectoriesKeyAtRestore);
     std::string kept;
     std::string current;
     std::string restored;
     if (readText(optionsKey, restorePathName, kept, directoryListBufferSize) != ERROR_SUCCESS)
-        return reportError(parent, application, "Unable to open the restore key");
+        return problems.report(Problem::NoKeptPath);
     // A search path that cannot be read holds nothing to take out.
     if (readText(directories, pathDirsName, current, directoryListBufferSize) == ERROR_SUCCESS &&
-        restoredSearchPath(productDirectoryForRegistry(), current, kept, restored) &&
+        restoredSearchPath(product, current, kept, restored) &&
         regSetString(directories, pathDirsName, restored.c_str()) != ERROR_SUCCESS)
-        reportError(parent, application, "Restore key creation failed");
+        problems.report(Problem::RestoreNotWritten);
 }
-
-void PluginInstall::installBuildDirs(HKEY optionsKey) { ::installBuildDirs(parentWidget, application, optionsKey); }
-void PluginInstall::restoreBuildDirs(HKEY optionsKey) { ::restoreBuildDirs(parentWidget, application, optionsKey); }

@@ -1,83 +1,16 @@
 #include "journal.h"
 
+#include "registry.h"
 #include "winreg/unicode.h"
 
 #include <cstdio>
-#include <map>
-#include <vector>
-
-namespace journal {
 
 namespace {
-
-struct ValueChange {
-    std::string keyPath;
-    std::string name;
-    StoredValue before; // as the run found it
-    StoredValue after; // as the run left it
-};
-
-struct Journal {
-    bool dryRun = false;
-    bool holding = false; // writes kept here until the save, and read back from here
-    std::map<HKEY, std::string> keyPaths;
-    std::map<HKEY, std::string> pretendedKeys; // keys the run would create, while it holds its writes
-    std::vector<ValueChange> changes; // one a value, in the order of first change
-    uintptr_t nextPretendedKey = 0x7000;
-};
-
-Journal &state()
-{
-    static Journal instance;
-    return instance;
-}
 
 // Key paths and value names compare as the registry compares them: folded as Wine folds them.
 bool sameName(const std::string &a, const std::string &b)
 {
     return winreg::foldCase(winreg::utf8ToUtf16(a)) == winreg::foldCase(winreg::utf8ToUtf16(b));
-}
-
-} // namespace
-
-// A handle opened past the layer is named by its number.
-std::string pathOf(HKEY key)
-{
-    if (key == HKEY_CURRENT_USER)
-        return std::string();
-    const auto found = state().keyPaths.find(key);
-    if (found != state().keyPaths.end())
-        return found->second;
-    char name[32];
-    std::snprintf(name, sizeof name, "(key %p)", static_cast<void *>(key));
-    return name;
-}
-
-namespace {
-
-// A value's name for the wide functions, kept while the call lasts.
-class WideName {
-public:
-    explicit WideName(const char *name) : m_name(winreg::utf8ToUtf16(name ? name : "")) {}
-    LPCWSTR get() const { return reinterpret_cast<LPCWSTR>(m_name.c_str()); }
-
-private:
-    std::u16string m_name;
-};
-
-ValueChange *changeOf(const std::string &keyPath, const std::string &name)
-{
-    for (ValueChange &change : state().changes)
-        if (sameName(change.keyPath, keyPath) && sameName(change.name, name))
-            return &change;
-    return nullptr;
-}
-
-StoredValue current(HKEY key, const char *name)
-{
-    StoredValue value;
-    value.present = read(key, name, value.type, value.data) == ERROR_SUCCESS;
-    return value;
 }
 
 std::string hexBytes(const std::string &data)
@@ -103,7 +36,7 @@ bool isPlainString(const std::string &data)
 }
 
 // The data as a line shows it: "text", dword:0000002a or hex(type):..
-std::string shown(const StoredValue &value)
+std::string shownValueImpl(const StoredValue &value)
 {
     const std::string &data = value.data;
     if (value.type == REG_SZ && isPlainString(data))
@@ -122,24 +55,9 @@ std::string shown(const StoredValue &value)
     return prefix + hexBytes(data);
 }
 
-// Writes value, or deletes it when it is absent, in the registry itself.
-LONG store(HKEY key, const std::string &name, const StoredValue &value)
-{
-    if (!value.present)
-        return RegDeleteValueA(key, name.c_str());
-    return RegSetValueExW(key, WideName(name.c_str()).get(), 0, value.type, reinterpret_cast<const BYTE *>(value.data.data()),
-                          static_cast<DWORD>(value.data.size()));
-}
-
 } // namespace
 
-std::string storedText(const std::string &text) { return winreg::utf16leBytes(winreg::utf8ToUtf16(text)); }
-
-std::string textOfStored(const std::string &stored)
-{
-    const std::u16string units = winreg::utf16FromBytes(stored);
-    return winreg::utf16ToUtf8(std::u16string_view(units).substr(0, units.find(u'\0')));
-}
+std::string shownValue(const StoredValue &value) { return shownValueImpl(value); }
 
 // Quotes and backslashes escaped, control characters as \n, \r, \t or in
 // octal: a line splits at " -> " whatever the text holds.
@@ -160,142 +78,110 @@ std::string quoted(const std::string &text)
     return line + "\"";
 }
 
-void keyOpened(HKEY key, const std::string &path) { state().keyPaths[key] = path; }
-
-void keyClosed(HKEY key)
+void Journal::start(bool dryRun)
 {
-    state().keyPaths.erase(key);
-    state().pretendedKeys.erase(key);
+    m_dryRun = dryRun;
+    discard();
 }
 
-bool pretendKey(const std::string &path, bool create, HKEY &key)
+void Journal::discard()
 {
-    Journal &s = state();
-    if (!s.holding)
-        return false;
-    bool madeBefore = false;
-    for (const auto &[handle, pretendedPath] : s.pretendedKeys)
-        madeBefore = madeBefore || sameName(pretendedPath, path);
-    if (!create && !madeBefore)
-        return false;
-    key = reinterpret_cast<HKEY>(s.nextPretendedKey);
-    s.nextPretendedKey += 4;
-    s.pretendedKeys[key] = path;
-    s.keyPaths[key] = path;
-    return true;
+    m_changes.clear();
+    m_createdKeys.clear();
 }
 
-bool isPretended(HKEY key) { return state().pretendedKeys.count(key) != 0; }
-
-LONG read(HKEY key, const char *name, DWORD &type, std::string &data)
+Journal::ValueChange *Journal::changeOf(const std::string &keyPath, const std::string &name)
 {
-    data.clear();
-    if (state().holding)
-        if (const ValueChange *kept = changeOf(pathOf(key), name ? name : "")) {
-            type = kept->after.type;
-            data = kept->after.data;
-            return kept->after.present ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
-        }
-    if (isPretended(key))
-        return ERROR_FILE_NOT_FOUND;
-    const WideName wideName(name);
-    DWORD size = 0;
-    LONG status = RegQueryValueExW(key, wideName.get(), nullptr, &type, nullptr, &size);
-    // The value may grow between the two calls; then its new size is asked again.
-    for (int attempt = 0; status == ERROR_SUCCESS && attempt < 3; ++attempt) {
-        std::string bytes(size, '\0');
-        status = RegQueryValueExW(key, wideName.get(), nullptr, &type, reinterpret_cast<BYTE *>(&bytes[0]), &size);
-        if (status == ERROR_SUCCESS) {
-            bytes.resize(size);
-            data = std::move(bytes);
+    for (ValueChange &change : m_changes)
+        if (sameName(change.keyPath, keyPath) && sameName(change.name, name))
+            return &change;
+    return nullptr;
+}
+
+void Journal::createKey(const std::string &path) { m_createdKeys.push_back(path); }
+
+LONG Journal::keyExists(const std::string &path)
+{
+    for (const std::string &created : m_createdKeys)
+        if (sameName(created, path))
             return ERROR_SUCCESS;
-        }
-        if (status == ERROR_MORE_DATA)
-            status = ERROR_SUCCESS;
-    }
-    return status == ERROR_SUCCESS ? ERROR_MORE_DATA : status;
+    return m_registry->keyExists(path);
 }
 
-LONG change(HKEY key, const char *name, const StoredValue &after)
+LONG Journal::read(const std::string &path, const std::string &name, StoredValue &value)
 {
-    const std::string valueName = name ? name : "";
-    const StoredValue before = current(key, name);
-    LONG status = ERROR_SUCCESS;
-    if (!state().holding)
-        status = store(key, valueName, after);
-    else if (!after.present && !before.present)
-        status = ERROR_FILE_NOT_FOUND;
+    if (const ValueChange *held = changeOf(path, name)) {
+        value = held->after;
+        return value.present ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    }
+    const LONG status = m_registry->read(path, name, value);
     if (status != ERROR_SUCCESS)
-        return status;
-    if (ValueChange *earlier = changeOf(pathOf(key), valueName))
+        value = StoredValue();
+    return status;
+}
+
+LONG Journal::write(const std::string &path, const std::string &name, const StoredValue &after)
+{
+    if (ValueChange *earlier = changeOf(path, name)) {
+        if (!after.present && !earlier->after.present)
+            return ERROR_FILE_NOT_FOUND;
         earlier->after = after;
-    else
-        state().changes.push_back({pathOf(key), valueName, before, after});
+        return ERROR_SUCCESS;
+    }
+    StoredValue before;
+    const LONG found = m_registry->read(path, name, before);
+    if (found != ERROR_SUCCESS && found != ERROR_FILE_NOT_FOUND)
+        return found;
+    if (!after.present && !before.present)
+        return ERROR_FILE_NOT_FOUND;
+    m_changes.push_back({path, name, before, after});
     return ERROR_SUCCESS;
 }
 
-LONG applyHeld(bool &written)
+// The run's net changes reach the registry in the order first made; a dry run
+// saves nothing. Where the registry takes each write at once (Windows), a
+// failure after some went through leaves those in place.
+SaveResult Journal::save()
 {
-    written = false;
-    if (state().dryRun || !state().holding)
-        return ERROR_SUCCESS;
-    for (const ValueChange &change : state().changes) {
+    if (m_dryRun) {
+        m_registry->release();
+        return SaveResult::Saved;
+    }
+    bool written = false;
+    for (const ValueChange &change : m_changes) {
         if (change.before == change.after)
             continue;
-        HKEY key = nullptr;
-        DWORD disposition = 0;
-        LONG status = RegCreateKeyExA(HKEY_CURRENT_USER, change.keyPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                      KEY_ALL_ACCESS, nullptr, &key, &disposition);
-        if (status == ERROR_SUCCESS) {
-            status = store(key, change.name, change.after);
-            RegCloseKey(key);
+        if (m_registry->write(change.keyPath, change.name, change.after) != ERROR_SUCCESS) {
+            // Nothing more is written: what the registry holds unsaved is dropped.
+            m_registry->release();
+            return written && !registryHoldsWritesUntilSave() ? SaveResult::WrittenAtRisk : SaveResult::NotWritten;
         }
-        if (status != ERROR_SUCCESS)
-            return status;
         written = true;
     }
-    return ERROR_SUCCESS;
+    return m_registry->save();
 }
 
-} // namespace journal
-
-void startRegistryJournal(bool dryRun)
+bool Journal::changed() const
 {
-    journal::Journal fresh;
-    fresh.dryRun = dryRun;
-    fresh.holding = dryRun || !registryHoldsWritesUntilSave();
-    fresh.keyPaths = std::move(journal::state().keyPaths);
-    journal::state() = std::move(fresh);
-}
-
-void registryDiscard()
-{
-    journal::state().changes.clear();
-    journal::state().pretendedKeys.clear();
-    registryRelease();
-}
-
-bool registryChanged()
-{
-    for (const auto &change : journal::state().changes)
-        if (!(change.before == change.after))
+    for (const auto &change : m_changes)
+        if (change.before != change.after)
             return true;
     return false;
 }
 
-std::vector<std::string> registryChangeLines()
+std::vector<std::string> Journal::changeLines() const
 {
     std::vector<std::string> lines;
-    for (const auto &change : journal::state().changes) {
+    for (const auto &change : m_changes) {
         if (change.before == change.after)
             continue;
-        const std::string where = "HKEY_CURRENT_USER\\" + change.keyPath + " " + journal::quoted(change.name);
+        const std::string where = "HKEY_CURRENT_USER\\" + change.keyPath + " " + quoted(change.name);
         if (!change.before.present)
-            lines.push_back("create " + where + ": " + journal::shown(change.after));
+            lines.push_back("create " + where + ": " + shownValue(change.after));
         else if (!change.after.present)
-            lines.push_back("delete " + where + ": " + journal::shown(change.before));
+            lines.push_back("delete " + where + ": " + shownValue(change.before));
         else
-            lines.push_back("set " + where + ": " + journal::shown(change.before) + " -> " + journal::shown(change.after));
+            lines.push_back("set " + where + ": " + shownValue(change.before) + " -> " + shownValue(change.after));
     }
     return lines;
 }

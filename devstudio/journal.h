@@ -1,52 +1,53 @@
-// What a run changes in the registry, value by value: kept to tell whether the
-// run changed anything and, where the registry would take each write at once
-// (Windows) or in a dry run, held instead of written and read back, so that
-// the run goes as it would and nothing reaches the registry before the save.
+// A run's transaction over a registry: every write is held here and read back,
+// so that the run goes as it would and nothing reaches the registry before the
+// save, which a dry run never makes. It knows what the run changes, value by value.
 #pragma once
 
-#include "registry.h"
+#include "keystore.h"
 
 #include <string>
+#include <vector>
 
-namespace journal {
+class Journal : public KeyStore {
+public:
+    explicit Journal(KeyStore &registry) : m_registry(&registry) {}
 
-// The layer's text is UTF-8; the registry keeps strings as the wide functions
-// see them, in UTF-16LE, so that every character of the user's is kept.
-std::string storedText(const std::string &text);
-// A stored string's text, up to its first NUL.
-std::string textOfStored(const std::string &stored);
+    // Starts a run afresh: nothing held, nothing changed.
+    void start(bool dryRun);
+    // Drops what the run holds: none of it is saved.
+    void discard();
+    // A key that the run makes: it exists for the run from now on.
+    void createKey(const std::string &path);
+    bool changed() const;
+    // A line for each value the run changed, in the order of its first change:
+    // "set|create|delete HKEY_CURRENT_USER\<key> "<name>": <data> [-> <data>]".
+    std::vector<std::string> changeLines() const;
 
-// A value as the wide functions see it, or its absence.
-struct StoredValue {
-    bool present = false;
-    DWORD type = REG_NONE;
-    std::string data;
-    bool operator==(const StoredValue &other) const
-    {
-        return present == other.present && (!present || (type == other.type && data == other.data));
-    }
+    LONG open() override { return m_registry->open(); }
+    LONG keyExists(const std::string &path) override;
+    LONG read(const std::string &path, const std::string &name, StoredValue &value) override;
+    LONG write(const std::string &path, const std::string &name, const StoredValue &value) override;
+    SaveResult save() override;
+    void release() override { m_registry->release(); }
+    std::string problem() const override { return m_registry->problem(); }
+    std::string location() const override { return m_registry->location(); }
+
+private:
+    struct ValueChange {
+        std::string keyPath;
+        std::string name;
+        StoredValue before; // as the run found it
+        StoredValue after; // as the run left it
+    };
+    ValueChange *changeOf(const std::string &keyPath, const std::string &name);
+
+    KeyStore *m_registry;
+    bool m_dryRun = false;
+    std::vector<std::string> m_createdKeys;
+    std::vector<ValueChange> m_changes; // one a value, in the order of first change
 };
 
-// The key paths below HKEY_CURRENT_USER that open handles name.
-void keyOpened(HKEY key, const std::string &path);
-std::string pathOf(HKEY key);
-void keyClosed(HKEY key);
-// In a dry run: a handle for a key that the run would create, or one it made
-// earlier; false when the key is neither.
-bool pretendKey(const std::string &path, bool create, HKEY &key);
-bool isPretended(HKEY key);
-
+// The registry's value as a hive shows it: "text", dword:0000002a, hex:.. or hex(type):..
+std::string shownValue(const StoredValue &value);
 // Text between quotes as a hive writes it, so that a line holds it whole.
 std::string quoted(const std::string &text);
-
-// A value of any type and length: from the run's held writes first, else
-// from the registry, its size asked first, then its data.
-LONG read(HKEY key, const char *name, DWORD &type, std::string &data);
-// Writes after (or deletes, when it is absent), and notes the change; a run
-// that holds its writes only notes it.
-LONG change(HKEY key, const char *name, const StoredValue &after);
-// Writes the changes a run held, in order, into the registry; written tells
-// whether any reached it before a failure.
-LONG applyHeld(bool &written);
-
-} // namespace journal

@@ -22,12 +22,23 @@ QString comparablePath(const std::string &path)
 
 } // namespace
 
-std::string productDirectoryForRegistry()
+ProductDirectory locateProductDirectory(const std::string &given)
 {
-    const char *directory = std::getenv("TINDRALDIR");
-    std::string registryForm;
-    std::string problem; // the program does not install when there is no registry form
-    return directory && registryFormOfPath(directory, registryForm, problem) ? registryForm : std::string();
+    ProductDirectory product;
+    product.given = given;
+    product.local = localFormOfPath(given);
+    if (!given.empty() && !registryFormOfPath(given, product.registryForm, product.problem))
+        product.registryForm.clear();
+    return product;
+}
+
+QString localDirectoryText(const ProductDirectory &product)
+{
+#ifdef _WIN32
+    return QString::fromUtf8(product.local.c_str());
+#else
+    return QString::fromLocal8Bit(product.local.c_str());
+#endif
 }
 
 bool sameWindowsPath(const std::string &first, const std::string &second)

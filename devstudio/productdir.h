@@ -3,12 +3,21 @@
 #pragma once
 
 #include <cstddef>
+#include <QString>
 #include <string>
 
-// TINDRALDIR, read from the environment each time, in the form the registry
-// names it (see registryFormOfPath); empty when it is unset.
-std::string productDirectoryForRegistry();
-
+// The product's installation directory of a run (TINDRALDIR, or --tindraldir),
+// found out once: as given, where it lies on this machine, and as the registry
+// names it (see registryFormOfPath).
+struct ProductDirectory {
+    std::string given; // in the locale's encoding; UTF-8 on Windows
+    std::string local; // the same, as this machine's file functions take it
+    std::string registryForm; // UTF-8; "" when it has none
+    std::string problem; // why it has none
+};
+ProductDirectory locateProductDirectory(const std::string &given);
+// The local form as the toolkit's text.
+QString localDirectoryText(const ProductDirectory &product);
 
 // Whether two paths name the same file as Windows reads them: letter case does
 // not count, "/" and "\" are alike, and doubled separators count as one.

@@ -4,11 +4,7 @@
 // character of the user's passes through the ANSI code page.
 #pragma once
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include "winreg/winreg.h"
-#endif
+#include "keystore.h"
 
 #include <cstdint>
 #include <string>
@@ -70,6 +66,20 @@ LONG writeNumber(HKEY key, const char *valueName, int32_t number);
 // it closes. Empty when nothing stands in the way.
 std::string studioRunningProblem();
 
+// The registry that the layer's calls reach: the run's journal over this
+// machine's registry, or what a caller put in front of it.
+KeyStore &layerRegistry();
+// Puts store in front of the run's journal (null: nothing), so that the layer's
+// calls reach it first: a registry that refuses some writes, say.
+void interposeRegistry(KeyStore *store);
+KeyStore &runRegistry();
+
+// The layer's text is UTF-8; the registry keeps strings as the wide functions
+// see them, in UTF-16LE, so that every character of the user's is kept.
+std::string storedText(const std::string &text);
+// A stored string's text, up to its first NUL.
+std::string textOfStored(const std::string &stored);
+
 // Whether the registry can be used, and why not: the hive of a Wine prefix can be
 // missing, malformed or locked, the Windows registry is always there.
 bool registryUsable();
@@ -79,10 +89,10 @@ std::string registryProblem();
 // path itself; in a Wine prefix, an absolute Unix path becomes the Windows path
 // that Wine maps it to. False, with the reason, when there is no such form.
 bool registryFormOfPath(const std::string &localPath, std::string &registryPath, std::string &problem);
-// Why Developer Studio, an 8-bit program, could not read the value of the
-// environment variable name as it stands: a character that the ANSI code page
+// Why Developer Studio, an 8-bit program, could not read value, the value of the
+// environment variable name, as it stands: a character that the ANSI code page
 // of the run lacks (under Wine, the code page of the locale). Empty when it can.
-std::string codePageProblemOfVariable(const char *name);
+std::string codePageProblemOfText(const char *name, const std::string &value);
 // The message for a character of variable's that the ANSI code page lacks.
 std::string codePageProblem(const char *variable, unsigned character, unsigned codePage);
 // The path of this machine that a path as the registry names it stands for.
@@ -91,9 +101,8 @@ std::string localFormOfPath(const std::string &path);
 // Whether the registry keeps a run's writes to itself until registrySave: a
 // Wine prefix's hive does, in memory; Windows' registry takes each at once.
 bool registryHoldsWritesUntilSave();
-// Starts the run's transaction: its changes are noted and, where the registry
-// does not hold them itself or in a dry run, kept in memory and read back;
-// a dry run's are never written.
+// Starts the run's transaction: its writes are held in memory and read back
+// until the save; a dry run's are never written.
 void startRegistryJournal(bool dryRun);
 // Ends the run without any of its changes: none is saved.
 void registryDiscard();
@@ -103,10 +112,6 @@ bool registryChanged();
 // "set|create|delete HKEY_CURRENT_USER\<key> "<name>": <data> [-> <data>]".
 std::vector<std::string> registryChangeLines();
 
-// How a save ended: saved; nothing written; or written with a problem: under
-// Wine, a Wine that started meanwhile may undo it; on Windows, a write failed
-// after others had been made.
-enum class SaveResult { Saved, NotWritten, WrittenAtRisk };
 // Makes the run's changes permanent and ends its hold on the registry.
 SaveResult registrySave();
 // Ends the run's hold on the registry without saving anything.

@@ -1,6 +1,6 @@
 // Takes one entry out of Developer Studio's Tools menu and moves the entries
 // behind it down by one, so that the menu stays numbered without gaps.
-#include "app/report.h"
+#include "problems.h"
 #include "productdir.h"
 #include "studiotools.h"
 #include "toolsmenu.h"
@@ -26,16 +26,16 @@ int findEntry(HKEY tools, int count, const std::function<bool(const std::string 
 
 // Whether path is the product's own program, as an install writes its path, in
 // any spelling Windows takes for the same file.
-bool isProductProgram(const std::string &path, const char *program)
+bool isProductProgram(const std::string &path, const std::string &product, const char *program)
 {
-    return sameWindowsPath(path, productProgramPath(productDirectoryForRegistry(), program));
+    return sameWindowsPath(path, productProgramPath(product, program));
 }
 
 // The product's own entry for program; failing that, the first entry whose path
 // names program, letter case not counting.
-int findProductEntry(HKEY tools, int count, const char *program)
+int findProductEntry(HKEY tools, int count, const std::string &product, const char *program)
 {
-    const int own = findEntry(tools, count, [&](const std::string &path) { return isProductProgram(path, program); });
+    const int own = findEntry(tools, count, [&](const std::string &path) { return isProductProgram(path, product, program); });
     if (own >= 0)
         return own;
     return findEntry(tools, count, [&](const std::string &path) { return containsIgnoringCase(path, program); });
@@ -79,7 +79,7 @@ int entryCount(HKEY tools)
 
 } // namespace
 
-std::vector<int> productToolEntries(const char *program)
+std::vector<int> productToolEntries(const char *program, const std::string &product)
 {
     std::vector<int> entries;
     const RegistryKey tools(ToolsKey);
@@ -88,7 +88,7 @@ std::vector<int> productToolEntries(const char *program)
     const int count = entryCount(tools);
     for (int from = 0; from < count;) {
         const int found =
-            findEntry(tools, count, [&](const std::string &path) { return isProductProgram(path, program); }, from);
+            findEntry(tools, count, [&](const std::string &path) { return isProductProgram(path, product, program); }, from);
         if (found < 0)
             break;
         entries.push_back(found);
@@ -113,22 +113,22 @@ std::string viewerEntryProductDirectory()
     return directory;
 }
 
-bool studioToolsRemovable(QApplication *application)
+bool studioToolsRemovable(ProblemSink &problems)
 {
     const RegistryKey tools(ToolsKey);
     int32_t count = 0;
     // No menu: nothing of the product's in it.
     const bool countIsNoNumber = tools && readNumber(tools, toolCountName, count) == ERROR_INVALID_DATA;
     if (countIsNoNumber)
-        showError(nullptr, application, "Info", noCountMessage);
+        problems.report(Problem::NoToolCount);
     return !countIsNoNumber;
 }
 
-void removeStudioTool(const char *pattern)
+void removeStudioTool(const char *pattern, const std::string &product)
 {
     const RegistryKey tools(ToolsKey);
     const int count = tools ? entryCount(tools) : 0;
-    const int match = count > 0 ? findProductEntry(tools, count, pattern) : -1;
+    const int match = count > 0 ? findProductEntry(tools, count, product, pattern) : -1;
     if (match < 0)
         return;
     writeNumber(tools, toolCountName, count - 1);

@@ -10,8 +10,6 @@
 #include <string>
 
 inline constexpr const char *toolCountName = "NumTools";
-// The box for a menu whose count is missing or not a number: no entry can be added or found by it.
-inline constexpr const char *noCountMessage = "Corvessa Brackwater Tindral Error #2";
 inline constexpr int maxToolEntries = 16;
 inline constexpr size_t toolEntryValueCount = 11;
 // Value names and Tools texts are held in 255 bytes: texts of up to 254 characters.

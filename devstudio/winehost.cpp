@@ -3,10 +3,11 @@
 // the locale that the prefix's user runs Wine with.
 #include "registry.h"
 
+#include "keystore.h"
+
 #include "winreg/hivefile.h"
 #include "winreg/unicode.h"
-#include "winreg/winehive.h"
-#include "winreg/wineprefix.h"
+#include "winreg/prefixstore.h"
 
 #include <cctype>
 #include <cerrno>
@@ -16,42 +17,56 @@
 #include <iconv.h>
 #include <langinfo.h>
 
+namespace {
+
+std::u16string wide(const std::string &text) { return winreg::utf8ToUtf16(text); }
+
+// The hive of the prefix that the environment names, as the layer's seam: its
+// writes reach the hive in memory, and the file only at the save.
+class WineRegistry : public KeyStore {
+public:
+    LONG open() override { return m_store.load(); }
+    LONG keyExists(const std::string &path) override { return m_store.keyExists(wide(path)); }
+    LONG read(const std::string &path, const std::string &name, StoredValue &value) override
+    {
+        const winreg::RegValue *found = nullptr;
+        const LONG status = m_store.find(wide(path), wide(name), found);
+        value = found ? StoredValue{true, found->type, found->data} : StoredValue();
+        return status;
+    }
+    LONG write(const std::string &path, const std::string &name, const StoredValue &value) override
+    {
+        return m_store.set(wide(path), {wide(name), value.type, value.data}, value.present);
+    }
+    SaveResult save() override
+    {
+        if (m_store.save() == ERROR_SUCCESS)
+            return SaveResult::Saved;
+        return m_store.replaced() ? SaveResult::WrittenAtRisk : SaveResult::NotWritten;
+    }
+    void release() override { m_store.release(); }
+    std::string problem() const override { return m_store.problem(); }
+    std::string location() const override { return m_store.location().hivePath; }
+    const std::string &prefix() const { return m_store.location().prefix; }
+
+private:
+    winreg::PrefixStore m_store;
+};
+
+WineRegistry &wineRegistry()
+{
+    static WineRegistry registry;
+    return registry;
+}
+
+} // namespace
+
+KeyStore &machineRegistry() { return wineRegistry(); }
+
 // Under Wine, any program running for the prefix, Developer Studio among them,
 // makes the store refuse the registry.
 std::string studioRunningProblem() { return std::string(); }
-
-// A Wine hive's keys are read in full when first used; the keys a run works on
-// are read here, so that one that cannot be read stops the run before it begins.
-bool registryUsable()
-{
-    if (winregOpenHive() != ERROR_SUCCESS)
-        return false;
-    for (const char *subKey : {OptionsKey, ToolsKey, DirectoriesKey}) {
-        HKEY key;
-        const LONG opened = regOpen(HKEY_CURRENT_USER, subKey, &key);
-        if (opened == ERROR_FILE_NOT_FOUND)
-            continue;
-        if (opened != ERROR_SUCCESS)
-            return false;
-        DWORD type = REG_NONE;
-        std::string data;
-        const LONG status = readValue(key, "", type, data);
-        regClose(key);
-        if (status == ERROR_BADDB)
-            return false;
-    }
-    return true;
-}
 bool registryHoldsWritesUntilSave() { return true; }
-std::string registryLocation() { return winregHivePath(); }
-std::string registryProblem() { return winregProblem(); }
-SaveResult registrySave()
-{
-    if (RegFlushKey(HKEY_CURRENT_USER) == ERROR_SUCCESS)
-        return SaveResult::Saved;
-    return winregReplaced() ? SaveResult::WrittenAtRisk : SaveResult::NotWritten;
-}
-void registryRelease() { winregRelease(); }
 
 namespace {
 
@@ -125,14 +140,13 @@ unsigned ansiCodePageOfLanguage(const std::string &language, const std::string &
 // ("ru_RU.UTF-8").
 std::string localeOfPrefixUser()
 {
-    HKEY international = nullptr;
-    std::string recorded;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\International", 0, KEY_READ, &international) == ERROR_SUCCESS) {
-        readText(international, "LocaleName", recorded, 64);
-        RegCloseKey(international);
+    StoredValue recorded;
+    if (machineRegistry().read("Control Panel\\International", "LocaleName", recorded) == ERROR_SUCCESS &&
+        recorded.type == REG_SZ) {
+        const std::string name = textOfStored(recorded.data);
+        if (!name.empty())
+            return name;
     }
-    if (!recorded.empty())
-        return recorded;
     const char *name = std::setlocale(LC_CTYPE, nullptr);
     return name ? name : "C";
 }
@@ -147,11 +161,8 @@ unsigned ansiCodePageOfPrefixUser()
 
 } // namespace
 
-std::string codePageProblemOfVariable(const char *name)
+std::string codePageProblemOfText(const char *name, const std::string &value)
 {
-    const char *value = std::getenv(name);
-    if (!value)
-        return std::string();
     const unsigned codePage = ansiCodePageOfPrefixUser();
     const std::string target = "CP" + std::to_string(codePage);
     const std::u16string text = winreg::utf8ToUtf16(utf8FromLocale(value));
@@ -176,7 +187,7 @@ bool registryFormOfPath(const std::string &localPath, std::string &registryPath,
         return true;
     }
     const std::string unixPath = absoluteUnixPath(localPath);
-    const std::string prefix = winreg::locateHive().prefix;
+    const std::string prefix = wineRegistry().prefix();
     if (winreg::windowsFormOfPath(prefix, unixPath, registryPath)) {
         registryPath = utf8FromLocale(registryPath);
         return true;
@@ -187,5 +198,5 @@ bool registryFormOfPath(const std::string &localPath, std::string &registryPath,
 
 std::string localFormOfPath(const std::string &path)
 {
-    return winreg::unixFormOfPath(winreg::locateHive().prefix, path);
+    return winreg::unixFormOfPath(wineRegistry().prefix(), path);
 }

@@ -1,7 +1,5 @@
 #include "i18nutil.h"
 
-#include "devstudio/registry.h"
-
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -27,13 +25,12 @@ QString catalogueDirectory(const QString &productDirectory)
     return productDirectory + QDir::separator() + QStringLiteral("lib") + QDir::separator() + QStringLiteral("locale");
 }
 
-QString loadTranslations(QApplication *application, const QStringList &prefixes, bool *catalogueMissing)
+QString loadTranslations(QApplication *application, const QStringList &prefixes, const QString &productDirectory,
+                         const QString &localDirectory, bool *catalogueMissing)
 {
-    const QString productDirectory = QString::fromLocal8Bit(qgetenv("TINDRALDIR"));
     if (productDirectory.isEmpty())
         return QStringLiteral("Fatal Error: please setup TINDRALDIR environment variable.\n");
     // A product directory named as the registry names it (a Windows drive path under Wine) is looked up where it lies.
-    const QString localDirectory = QString::fromStdString(localFormOfPath(productDirectory.toStdString()));
     const QFileInfo directory(catalogueDirectory(localDirectory));
     if (catalogueMissing)
         *catalogueMissing = !directory.isDir();

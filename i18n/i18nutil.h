@@ -12,4 +12,6 @@ QString catalogueDirectory(const QString &productDirectory);
 // fallback to shorter locale names) from the catalogue directory. Returns why
 // that cannot be done (no TINDRALDIR, no catalogue directory), or "" when it
 // was; catalogueMissing, when given, tells the second cause from the first.
-QString loadTranslations(QApplication *application, const QStringList &prefixes, bool *catalogueMissing = nullptr);
+// productDirectory is TINDRALDIR as given, localDirectory where it lies on this machine.
+QString loadTranslations(QApplication *application, const QStringList &prefixes, const QString &productDirectory,
+                         const QString &localDirectory, bool *catalogueMissing = nullptr);

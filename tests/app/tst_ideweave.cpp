@@ -129,11 +129,12 @@ void IdeweaveTest::runRow()
     qputenv("TINDRALDIR", product.replace("PREFIX", hive.prefix().toLocal8Bit()));
     QDir::setCurrent(hive.prefix() + "/drive_c"); // where relative product directories start
     const bool changes = programKeys(after.isNull() ? before : after) != programKeys(before);
+    const ProductDirectory productDirectory = locateProductDirectory(product.toStdString());
     // A dry run first: the same boxes and outcome, and the file as it was.
     if (failingValue.isEmpty()) {
         std::unique_ptr<PluginInstall> window(createStatusWindow(application()));
         BoxWatcher watcher;
-        const RunOutcome dry = window->runMode(Mode(mode), true);
+        const RunOutcome dry = window->runMode(Mode(mode), productDirectory, true);
         QCOMPARE(window->text(), dryRunForm(text));
         QCOMPARE(watcher.boxes, QStringList(boxes).replaceInStrings("PREFIX", hive.prefix()));
         QCOMPARE(dry.changed, changes);
@@ -156,7 +157,7 @@ void IdeweaveTest::runRow()
         textWhileBoxesWait = ::flock(prefix, LOCK_EX | LOCK_NB) == 0 ? hive.text() : "locked";
         ::close(prefix);
     };
-    const RunOutcome outcome = window->runMode(Mode(mode));
+    const RunOutcome outcome = window->runMode(Mode(mode), productDirectory);
     failWritesOf({});
     beforeRename({});
     if (!boxes.isEmpty())

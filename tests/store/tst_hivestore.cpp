@@ -2,7 +2,7 @@
 // kept byte for byte, malformed files refused and never rewritten, saves that
 // replace the file whole, and no save while Wine runs for the prefix.
 #include "../support/apptest.h"
-#include "winreg/winehive.h"
+#include "winreg/unicode.h"
 #include "winreg/wineprefix.h"
 
 #include <QDir>
@@ -17,17 +17,30 @@
 
 namespace {
 
-// A value as "<type> <its bytes in hex>", or "error <status>".
+// A value as "<type> <its bytes in hex>", strings in UTF-8 with their
+// terminator as stored, or "error <status>".
 QString query(const char *keyPath, const char *name)
 {
     HKEY key = nullptr;
-    QByteArray buffer(1 << 23, '\0');
-    DWORD size = DWORD(buffer.size()), type = 0;
+    DWORD type = 0;
+    std::string data;
     LONG status = regOpen(HKEY_CURRENT_USER, keyPath, &key);
     if (status == ERROR_SUCCESS)
-        status = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE *>(buffer.data()), &size);
+        status = readValue(key, name, type, data);
     regClose(key);
-    return status ? QString("error %1").arg(status) : QString("%1 %2").arg(type).arg(QString(buffer.left(int(size)).toHex()));
+    if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ)
+        data = winreg::utf16ToUtf8(winreg::utf16FromBytes(data));
+    return status ? QString("error %1").arg(status) : QString("%1 %2").arg(type).arg(QString(QByteArray::fromStdString(data).toHex()));
+}
+
+int save() { return int(registrySave()); }
+const int saved = int(SaveResult::Saved), notWritten = int(SaveResult::NotWritten);
+
+const char *storeProblem()
+{
+    static std::string problem;
+    problem = registryProblem();
+    return problem.c_str();
 }
 QString stored(uint type, const QByteArray &bytes) { return QString("%1 %2").arg(type).arg(QString(bytes.toHex())); }
 
@@ -133,7 +146,7 @@ void HiveStoreTest::keyPathsAsWineReadsThem()
     HiveFixture hive(hiveHeader + section(header, "\"V\"=\"x\"\n"));
     QCOMPARE(query("Software\\T", "V"), stored(REG_SZ, QByteArray("x", 2)));
     QCOMPARE(setString(header, "W", "y"), ERROR_SUCCESS);
-    QCOMPARE(RegFlushKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
+    QCOMPARE(save(), saved);
     QVERIFY2(hive.text().contains("\n[Software\\\\T] ") && !hive.text().contains("[" + header.replace("\\", "\\\\") + "]"),
              hive.text().constData());
     QCOMPARE(query("software\\t", "W"), stored(REG_SZ, QByteArray("y", 2)));
@@ -203,16 +216,16 @@ void HiveStoreTest::refusals()
     HiveFixture hive(text);
     HKEY key = nullptr;
     if (whenLoaded) {
-        QCOMPARE(winregOpenHive(), LONG(ERROR_BADDB));
+        QCOMPARE(runRegistry().open(), LONG(ERROR_BADDB));
     } else {
         // Other keys can be used until the malformed one is read.
         QCOMPARE(setString("Software\\Other", "V", "x"), ERROR_SUCCESS);
         QCOMPARE(query("S", "W"), "error 1009");
     }
-    QVERIFY2(QString::fromUtf8(winregProblem()).startsWith(problem), winregProblem());
+    QVERIFY2(QString::fromUtf8(storeProblem()).startsWith(problem), storeProblem());
     // Every call fails from then on and nothing is ever written.
     QCOMPARE(regCreate(HKEY_CURRENT_USER, "Software\\New", &key), LONG(ERROR_BADDB));
-    QCOMPARE(RegFlushKey(HKEY_CURRENT_USER), LONG(ERROR_BADDB));
+    QCOMPARE(save(), notWritten);
     QCOMPARE(hive.text(), text);
 }
 
@@ -242,15 +255,15 @@ void HiveStoreTest::untouchedKeysKeptWhole()
     before += section("Software\\Long", "\"V\"=\"" + QByteArray(3 << 20, 'x') + "\"\n") + section("Software\\Zlast", "\"W\"=\"1\"");
     HiveFixture hive(before);
     if (keyTwice) {
-        QCOMPARE(winregOpenHive(), LONG(ERROR_BADDB));
-        QVERIFY2(QString(winregProblem()).endsWith(": the key appears twice"), winregProblem());
+        QCOMPARE(runRegistry().open(), LONG(ERROR_BADDB));
+        QVERIFY2(QString(storeProblem()).endsWith(": the key appears twice"), storeProblem());
         return;
     }
     QCOMPARE(setString("Software\\Group 03", "Z", "new"), ERROR_SUCCESS);
     QCOMPARE(setString(keyPath(9010), "Z", "changed"), ERROR_SUCCESS);
     QCOMPARE(query("Software\\Long", "V").size(), 2 + 2 * ((3 << 20) + 1));
     QCOMPARE(query("Software\\Zlast", "W"), stored(REG_SZ, QByteArray("1", 2)));
-    QCOMPARE(RegFlushKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
+    QCOMPARE(save(), saved);
     // Without the changed key and the new one, the file is what it was.
     QByteArray after = hive.text();
     const QByteArray changedHeader = keyPath(9010).replace("\\", "\\\\") + "]";
@@ -269,19 +282,19 @@ void HiveStoreTest::saves()
     HiveFixture hive(before);
     // Changes never flushed are dropped.
     QCOMPARE(setString("S", "a", "2"), ERROR_SUCCESS);
-    winregRelease();
+    registryDiscard();
     QCOMPARE(hive.text(), before);
     // A run that changes nothing leaves the file alone.
     struct stat old, now;
     ::stat(QFile::encodeName(hive.hivePath()).constData(), &old);
     QCOMPARE(query("S", "a"), stored(REG_SZ, QByteArray("1", 2)));
-    QCOMPARE(RegFlushKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
+    QCOMPARE(save(), saved);
     ::stat(QFile::encodeName(hive.hivePath()).constData(), &now);
     QVERIFY(now.st_ino == old.st_ino && now.st_mtim.tv_nsec == old.st_mtim.tv_nsec);
     // A file changed by another program since it was read is not overwritten.
     QCOMPARE(setString("S", "a", "2"), ERROR_SUCCESS);
     hive.setText(before + "\n");
-    QCOMPARE(RegFlushKey(HKEY_CURRENT_USER), LONG(ERROR_WRITE_FAULT));
+    QCOMPARE(save(), notWritten);
     QCOMPARE(hive.text(), before + "\n");
     // A link stays a link, and the file it leads to keeps its permissions.
     QTemporaryDir elsewhere;
@@ -289,7 +302,7 @@ void HiveStoreTest::saves()
     QVERIFY(QFile::rename(hive.hivePath(), target) && QFile::link(target, hive.hivePath()));
     QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
     QCOMPARE(setString("S", "a", "3"), ERROR_SUCCESS);
-    QCOMPARE(RegFlushKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
+    QCOMPARE(save(), saved);
     QVERIFY(QFileInfo(hive.hivePath()).isSymLink() && hive.text().contains("\"a\"=\"3\""));
     QCOMPARE(QFile::permissions(target), QFile::ReadOwner | QFile::ReadUser | QFile::WriteOwner | QFile::WriteUser | QFile::ReadGroup);
     QCOMPARE(QDir(elsewhere.path()).entryList(QDir::Files), QStringList("real.reg"));
@@ -330,8 +343,8 @@ void HiveStoreTest::runningWineserver()
     }
     QVERIFY(winreg::wineserverRunning(hive.prefix().toStdString()));
     QCOMPARE(setString("S", "a", "2"), LONG(ERROR_LOCK_VIOLATION));
-    QVERIFY2(QString(winregProblem()).contains("Wine is running for the prefix " + hive.prefix()), winregProblem());
-    winregRelease();
+    QVERIFY2(QString(storeProblem()).contains("Wine is running for the prefix " + hive.prefix()), storeProblem());
+    registryDiscard();
     wine.stop();
     oldTmpdir.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", oldTmpdir);
     QCOMPARE(hive.text(), before);
@@ -363,9 +376,9 @@ void HiveStoreTest::noWineserverStartsDuringTheSave()
     beforeRename([&] { serverStatus = wine.start(); });
     failMkdtemp(!lockAvailable);
     QCOMPARE(setString("S", "a", "2"), ERROR_SUCCESS);
-    const LONG saved = RegFlushKey(HKEY_CURRENT_USER);
-    const QString problem = winregProblem();
-    QVERIFY(winregReplaced()); // the new file is in place either way
+    const SaveResult result = registrySave();
+    const QString problem = storeProblem();
+    QVERIFY(result != SaveResult::NotWritten); // the new file is in place either way
     beforeRename({});
     failMkdtemp(false);
     const bool runningAfter = winreg::wineserverRunning(hive.prefix().toStdString());
@@ -373,13 +386,13 @@ void HiveStoreTest::noWineserverStartsDuringTheSave()
     oldTmpdir.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", oldTmpdir);
     if (lockAvailable && !serverTmpdirOfItsOwn) {
         QCOMPARE(serverStatus, 2); // it found the lock taken and gave way
-        QCOMPARE(saved, ERROR_SUCCESS);
+        QVERIFY(result == SaveResult::Saved);
         QVERIFY(!runningAfter);
         QVERIFY(hive.text().contains("\"a\"=\"2\""));
     } else { // the change may be undone: the run must not claim it is done
         QCOMPARE(serverStatus, 0);
         QVERIFY(runningAfter);
-        QCOMPARE(saved, LONG(ERROR_LOCK_VIOLATION));
+        QVERIFY(result == SaveResult::WrittenAtRisk);
         QVERIFY2(problem.contains("Wine started for the prefix " + hive.prefix()), qPrintable(problem));
         // Where Wine's lock could not be had, the problem says so and why.
         QCOMPARE(problem.contains("(Wine's lock could not be taken: cannot make a server folder under "), !lockAvailable);
@@ -408,7 +421,7 @@ void HiveStoreTest::theHiveIsNeverMissing()
     });
     for (int i = 1; i <= 300; ++i) {
         setString("S", "a", QByteArray::number(i).constData());
-        RegFlushKey(HKEY_CURRENT_USER);
+        registrySave();
     }
     saving = false;
     reader.join();
@@ -445,10 +458,10 @@ void HiveStoreTest::prefixesAsWineJudgesThem()
     home == "-" ? qunsetenv("HOME") : qputenv("HOME", home.toLocal8Bit());
     if (home == "-" && QFileInfo::exists(passwdHome + "/.wine/user.reg"))
         QSKIP("this user has a Wine prefix of its own");
-    winregRelease();
-    const LONG opened = winregOpenHive();
-    const QString said = winregProblem();
-    winregRelease();
+    registryDiscard();
+    const LONG opened = runRegistry().open();
+    const QString said = storeProblem();
+    registryDiscard();
     qputenv("HOME", oldHome);
     qputenv("WINEPREFIX", oldPrefix);
     QCOMPARE(opened, status);

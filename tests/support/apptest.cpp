@@ -6,7 +6,6 @@
 
 #include "winreg/hiveformat.h"
 #include "winreg/unicode.h"
-#include "winreg/winehive.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -26,7 +25,8 @@ HiveFixture::HiveFixture(const QByteArray &hiveText, bool withRoot)
     if (system.open(QIODevice::WriteOnly))
         system.write(hiveHeader);
     setText(hiveText);
-    winregRelease();
+    registryRelease();
+    startRegistryJournal(false); // each prefix is a run of its own
 }
 
 HiveFixture::~HiveFixture()
@@ -145,19 +145,41 @@ BoxWatcher::BoxWatcher()
     m_timer.start(10);
 }
 
-// Test programs are linked with --wrap=RegSetValueExW: the layer's writes come here first.
-static QByteArray failingValue;
-extern "C" LONG __real_RegSetValueExW(HKEY, LPCWSTR, DWORD, DWORD, const BYTE *, DWORD);
-extern "C" LONG __wrap_RegSetValueExW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE *data, DWORD size)
+namespace {
+
+// The run's registry behind a door that refuses to write one value's name.
+class RefusingRegistry : public KeyStore {
+public:
+    QByteArray refused;
+    LONG open() override { return runRegistry().open(); }
+    LONG keyExists(const std::string &path) override { return runRegistry().keyExists(path); }
+    LONG read(const std::string &path, const std::string &name, StoredValue &value) override
+    {
+        return runRegistry().read(path, name, value);
+    }
+    LONG write(const std::string &path, const std::string &name, const StoredValue &value) override
+    {
+        if (value.present && QByteArray::fromStdString(name) == refused)
+            return ERROR_ACCESS_DENIED;
+        return runRegistry().write(path, name, value);
+    }
+    SaveResult save() override { return runRegistry().save(); }
+    void release() override { runRegistry().release(); }
+    std::string problem() const override { return runRegistry().problem(); }
+    std::string location() const override { return runRegistry().location(); }
+};
+
+RefusingRegistry refusingRegistry;
+
+} // namespace
+
+void failWritesOf(const QByteArray &valueName)
 {
-    if (!failingValue.isEmpty() && name && QString::fromUtf16(name) == QString::fromUtf8(failingValue))
-        return ERROR_ACCESS_DENIED;
-    return __real_RegSetValueExW(key, name, reserved, type, data, size);
+    refusingRegistry.refused = valueName;
+    interposeRegistry(valueName.isEmpty() ? nullptr : &refusingRegistry);
 }
 
-void failWritesOf(const QByteArray &valueName) { failingValue = valueName; }
-
-// And with --wrap=rename and --wrap=mkdtemp: the store's replacement of the hive
+// Test programs are linked with --wrap=rename and --wrap=mkdtemp: the store's replacement of the hive
 // and its making of a Wine server folder.
 static std::function<void()> renameHook;
 static bool mkdtempFails = false;
