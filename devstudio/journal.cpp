@@ -1,9 +1,9 @@
 #include "journal.h"
 
 #include "registry.h"
+#include "winreg/hiveformat.h"
 #include "winreg/unicode.h"
 
-#include <cstdio>
 
 namespace {
 
@@ -13,70 +13,16 @@ bool sameName(const std::string &a, const std::string &b)
     return winreg::foldCase(winreg::utf8ToUtf16(a)) == winreg::foldCase(winreg::utf8ToUtf16(b));
 }
 
-std::string hexBytes(const std::string &data)
-{
-    std::string text;
-    for (const unsigned char byte : data) {
-        char pair[4];
-        std::snprintf(pair, sizeof pair, text.empty() ? "%02x" : ",%02x", byte);
-        text += pair;
-    }
-    return text;
-}
-
-// Whether data is a string with one terminator, at its end, and no NUL before it.
-bool isPlainString(const std::string &data)
-{
-    if (data.size() < 2 || data.size() % 2 != 0)
-        return false;
-    for (size_t at = 0; at < data.size(); at += 2)
-        if ((data[at] == '\0' && data[at + 1] == '\0') != (at + 2 == data.size()))
-            return false;
-    return true;
-}
-
-// The data as a line shows it: "text", dword:0000002a or hex(type):..
-std::string shownValueImpl(const StoredValue &value)
-{
-    const std::string &data = value.data;
-    if (value.type == REG_SZ && isPlainString(data))
-        return quoted(textOfStored(data));
-    if (value.type == REG_DWORD && data.size() == 4) {
-        char number[16];
-        std::snprintf(number, sizeof number, "dword:%02x%02x%02x%02x", static_cast<unsigned char>(data[3]),
-                      static_cast<unsigned char>(data[2]), static_cast<unsigned char>(data[1]),
-                      static_cast<unsigned char>(data[0]));
-        return number;
-    }
-    if (value.type == REG_BINARY)
-        return "hex:" + hexBytes(data);
-    char prefix[24];
-    std::snprintf(prefix, sizeof prefix, "hex(%x):", static_cast<unsigned>(value.type));
-    return prefix + hexBytes(data);
-}
-
 } // namespace
 
-std::string shownValue(const StoredValue &value) { return shownValueImpl(value); }
-
-// Quotes and backslashes escaped, control characters as \n, \r, \t or in
-// octal: a line splits at " -> " whatever the text holds.
-std::string quoted(const std::string &text)
+std::string shownValue(const StoredValue &value)
 {
-    std::string line = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        char escape[8] = {'\\', c, '\0'};
-        if (c == '\n' || c == '\r' || c == '\t')
-            escape[1] = c == '\n' ? 'n' : c == '\r' ? 'r' : 't';
-        else if (byte < 0x20 || byte == 0x7f)
-            std::snprintf(escape, sizeof escape, "\\%03o", byte);
-        else if (c != '"' && c != '\\')
-            escape[0] = c, escape[1] = '\0';
-        line += escape;
-    }
-    return line + "\"";
+    std::string shown;
+    winreg::appendValueData(shown, {std::u16string(), value.type, value.data});
+    return shown;
 }
+
+std::string quoted(const std::string &text) { return winreg::quotedText(winreg::utf8ToUtf16(text)); }
 
 void Journal::start(bool dryRun)
 {

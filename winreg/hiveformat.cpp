@@ -390,7 +390,7 @@ bool isTerminatedUtf16(const std::string &data)
 
 void appendValue(std::string &out, const RegValue &value)
 {
-    size_t lineStart = out.size();
+    const size_t lineStart = out.size();
     if (value.name.empty()) {
         out += "@=";
     } else {
@@ -398,6 +398,14 @@ void appendValue(std::string &out, const RegValue &value)
         appendEscaped(out, value.name, '"');
         out += "\"=";
     }
+    appendValueData(out, value, lineStart);
+    out.push_back('\n');
+}
+
+} // namespace
+
+void appendValueData(std::string &out, const RegValue &value, size_t lineStart)
+{
     const bool stringType = value.type == regSz || value.type == regExpandSz || value.type == regMultiSz;
     char buffer[32];
     if (stringType && isTerminatedUtf16(value.data)) {
@@ -422,24 +430,28 @@ void appendValue(std::string &out, const RegValue &value)
             out += buffer;
         }
         // Wine breaks a hex list once a line has grown past 76 characters.
-        size_t column = out.size() - lineStart;
+        size_t column = out.size() - std::min(lineStart, out.size());
         for (size_t i = 0; i < value.data.size(); ++i) {
             std::snprintf(buffer, sizeof buffer, "%02x", static_cast<unsigned char>(value.data[i]));
             out += buffer;
             column += 2;
             if (i + 1 < value.data.size()) {
                 out.push_back(',');
-                if (++column > 76) {
+                if (++column > 76 && lineStart != std::string::npos) {
                     out += "\\\n  ";
                     column = 2;
                 }
             }
         }
     }
-    out.push_back('\n');
 }
 
-} // namespace
+std::string quotedText(std::u16string_view text)
+{
+    std::string out = "\"";
+    appendEscaped(out, text, '"');
+    return out + "\"";
+}
 
 int compareNames(std::u16string_view a, std::u16string_view b)
 {

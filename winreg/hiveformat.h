@@ -59,6 +59,13 @@ std::string hiveArch(std::string_view text);
 // A section as Wine writes it, a blank line first, values sorted by name.
 std::string formatSection(const KeySection &section, int64_t unixSeconds, uint64_t fileTime);
 
+// A value's data as a hive line writes it after "name"=: "text", str(2):"..",
+// dword:0000002a, hex:.. or hex(type):..; a hex list goes on on a new line once
+// the line begun at lineStart passes 76 characters, never with lineStart npos.
+void appendValueData(std::string &out, const RegValue &value, size_t lineStart = std::string::npos);
+// Text between quotes, escaped as a hive writes it.
+std::string quotedText(std::u16string_view text);
+
 // Registry order of names: without regard to case, a shorter prefix first.
 int compareNames(std::u16string_view a, std::u16string_view b);
 

@@ -441,7 +441,7 @@ void IdeweaveTest::quietRuns_data()
                                   .replace(R"("MenuName#2"="Tool C:\\a.exe")", R"("MenuName#2"="Pr\x00fcfung \"quoted\" -> x")")
                                   .replace(R"("DefaultArguments#2"="-a C:\\a.exe")", R"("DefaultArguments#2"="\"$(FilePath)\"\nsecond")");
     const QString toolsKey = R"(would set HKEY_CURRENT_USER\Software\Microsoft\Devstudio\6.0\Tools )";
-    const QString movedName = toolsKey + R"("MenuName#0": "Corvessa Brackwater Tindral Viewer" -> "Prüfung \"quoted\" -> x")";
+    const QString movedName = toolsKey + R"("MenuName#0": "Corvessa Brackwater Tindral Viewer" -> "Pr\x00fcfung \"quoted\" -> x")";
     const QString movedArguments = toolsKey + R"("DefaultArguments#0": "*.fdc *.tsf tndout.spt tndout.tio tndout.tdf tndout.tqf )"
                                               R"(tndout.tpf" -> "\"$(FilePath)\"\nsecond")";
     quiet("a dry run: one change a line, values escaped", quirky, "-uninstall --dry-run -quiet", 0,

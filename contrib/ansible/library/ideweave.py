@@ -93,11 +93,21 @@ CHANGE_LINE = re.compile(r'^would (set|create|delete) (\S+(?: [^"]+)*) ("(?:[^"\
 SET_DATA = re.compile(r'^("(?:[^"\\]|\\.)*"|\S+) -> (.*)$')
 
 
+HIVE_ESCAPES = {'a': '\a', 'b': '\b', 't': '\t', 'n': '\n', 'v': '\v', 'f': '\f', 'r': '\r', 'e': '\x1b'}
+
+
+def unescaped(match):
+    escape = match.group(1)
+    if escape[0] == 'x':
+        return chr(int(escape[1:], 16))
+    if escape[0] in '01234567':
+        return chr(int(escape, 8))
+    return HIVE_ESCAPES.get(escape, escape)
+
+
 def unquoted(text):
-    """A name or text as a hive quotes it, back to itself."""
-    named = {'n': '\n', 'r': '\r', 't': '\t'}
-    return re.sub(r'\\([0-7]{3}|.)', lambda m: chr(int(m.group(1), 8)) if len(m.group(1)) == 3 else named.get(m.group(1), m.group(1)),
-                  text[1:-1])
+    """A name or text as a hive quotes it (\\x20ac, \\033, \\n, \\"), back to itself."""
+    return re.sub(r'\\(x[0-9a-fA-F]{1,4}|[0-7]{1,3}|.)', unescaped, text[1:-1])
 
 
 def same_directory(first, second):
