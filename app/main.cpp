@@ -397,6 +397,11 @@ int main(int argc, char **argv)
     log.add(QStringLiteral("registry"), QString::fromUtf8(registryLocation().c_str()));
     for (const QString &message : reportedMessages())
         log.add(QStringLiteral("message"), message);
-    log.finish(status);
-    return status;
+    if (log.finish(status, logProblem))
+        return status;
+    // The run is done; that its record is missing is a problem all the same.
+    std::fprintf(stderr, "ideweave: %s\n", logProblem.toLocal8Bit().constData());
+    if (options.detailedExitcodes)
+        return status == DetailedUsage ? status : status | DetailedProblem;
+    return status == ExitDone ? int(ExitProblem) : status;
 }

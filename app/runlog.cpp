@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 #else
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -36,8 +37,38 @@ int openForAppending(const std::string &path)
     const std::wstring name = QString::fromLocal8Bit(path.c_str()).toStdWString();
     return ::_wopen(name.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
 #else
-    // A FIFO without a reader fails at once instead of holding the run.
-    return ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+    // A FIFO without a reader fails at once instead of holding the run, and a
+    // link is never followed: a log must not lead into a file its opener did not mean.
+    const int descriptor = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0666);
+    struct stat info;
+    if (descriptor < 0 || (::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode) &&
+                           (info.st_uid == ::geteuid() || info.st_uid == 0)))
+        return descriptor;
+    const int problem = S_ISREG(info.st_mode) ? EPERM : EINVAL;
+    ::close(descriptor);
+    errno = problem;
+    return -1;
+#endif
+}
+
+// Why the log cannot be appended to, as the user reads it.
+QString openProblem(int error)
+{
+    if (error == ELOOP)
+        return QStringLiteral("it is a symbolic link");
+    if (error == EINVAL)
+        return QStringLiteral("it is not a regular file");
+    if (error == EPERM)
+        return QStringLiteral("it belongs to another user");
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+void cutBack(int descriptor, off_t size)
+{
+#ifdef _WIN32
+    (void)::_chsize(descriptor, long(size));
+#else
+    (void)::ftruncate(descriptor, size);
 #endif
 }
 
@@ -65,10 +96,10 @@ bool RunLog::open(const std::string &path, QString &problem)
 {
     m_descriptor = openForAppending(path);
     if (m_descriptor < 0) {
-        problem = QStringLiteral("Cannot append to the log '%1': %2")
-                      .arg(QString::fromLocal8Bit(path.c_str()), QString::fromLocal8Bit(std::strerror(errno)));
+        problem = QStringLiteral("Cannot append to the log '%1': %2").arg(QString::fromLocal8Bit(path.c_str()), openProblem(errno));
         return false;
     }
+    m_path = QString::fromLocal8Bit(path.c_str());
     m_lines << QDateTime::currentDateTimeUtc().toString(Qt::ISODate) + QStringLiteral(" ideweave " IDEWEAVE_VERSION);
     add(QStringLiteral("user"), currentUser());
     return true;
@@ -84,10 +115,10 @@ void RunLog::add(const QString &label, const QString &text)
     m_lines << label + QStringLiteral(": ") + indented;
 }
 
-void RunLog::finish(int exitStatus)
+bool RunLog::finish(int exitStatus, QString &problem)
 {
     if (!isOpen())
-        return;
+        return true;
 #ifdef _WIN32
     add(QStringLiteral("exit status"), QString::number(exitStatus));
     const QString newline = QStringLiteral("\r\n");
@@ -98,9 +129,18 @@ void RunLog::finish(int exitStatus)
     std::stable_sort(m_lines.begin(), m_lines.end(),
                      [](const QString &a, const QString &b) { return rank(a) < rank(b); });
     const QByteArray record = (m_lines.join(newline) + newline + newline).toUtf8();
-    // A log that fills up or goes away loses its record, not the run's outcome.
-    if (::write(m_descriptor, record.constData(), static_cast<unsigned>(record.size())) < 0)
-        std::fprintf(stderr, "ideweave: cannot append to the log: %s\n", std::strerror(errno));
+    // One write, so that runs sharing a log never mix their lines; a short one
+    // (a full disk) is taken back, so that no record is left cut.
+    const off_t before = ::lseek(m_descriptor, 0, SEEK_END);
+    errno = 0;
+    const auto written = ::write(m_descriptor, record.constData(), static_cast<unsigned>(record.size()));
+    const int error = errno ? errno : ENOSPC;
+    if (written >= 0 && written < record.size() && before >= 0)
+        cutBack(m_descriptor, before);
     ::close(m_descriptor);
     m_descriptor = -1;
+    if (written == record.size())
+        return true;
+    problem = QStringLiteral("Cannot append to the log '%1': %2").arg(m_path, QString::fromLocal8Bit(std::strerror(error)));
+    return false;
 }

@@ -14,10 +14,12 @@ public:
     bool isOpen() const { return m_descriptor >= 0; }
     void add(const QString &label, const QString &text);
     // Appends the record, which ends with the exit status, in one write, so
-    // that runs sharing a log never mix their lines.
-    void finish(int exitStatus);
+    // that runs sharing a log never mix their lines; false, with the reason,
+    // when the record could not be appended whole (then none of it is).
+    bool finish(int exitStatus, QString &problem);
 
 private:
     int m_descriptor = -1;
+    QString m_path;
     QStringList m_lines;
 };

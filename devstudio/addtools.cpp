@@ -5,6 +5,7 @@
 #include "toolsmenu.h"
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -30,11 +31,11 @@ bool composeEntryPath(std::string &path, const std::string &product, const ToolE
     return textLength(path) < toolTextBufferSize;
 }
 
-// What an addition writes: the count found and both program paths.
+// What an addition writes: the count found, the entries the menu lacks and their program paths.
 struct Addition {
     int32_t count = 0;
-    std::string viewerPath;
-    std::string optionsPath;
+    std::vector<const ToolEntry *> entries;
+    std::vector<std::string> paths;
 };
 
 // Whether the addition can be made to the open Tools menu, and why not.
@@ -43,11 +44,18 @@ bool addable(HKEY tools, const std::string &product, Addition &addition, Problem
     // A negative count, or one that is not a number, is no count at all.
     if (readNumber(tools, toolCountName, addition.count) != ERROR_SUCCESS || addition.count < 0)
         return refusal = Problem::NoToolCount, false;
-    if (addition.count > maxToolEntries - 2)
+    // An entry of the product's that the menu holds (a marker removed by hand) is not added twice.
+    for (const ToolEntry *entry : {&viewerEntry, &optionsEntry})
+        if (!productToolPresent(entry->at(pathNamePosition).text, product))
+            addition.entries.push_back(entry);
+    if (addition.count > maxToolEntries - int(addition.entries.size()))
         return refusal = Problem::NoRoomForTools, false;
     // A cut-off path, or one that an uninstall could not read back, is never written.
-    if (!composeEntryPath(addition.viewerPath, product, viewerEntry) || !composeEntryPath(addition.optionsPath, product, optionsEntry))
-        return refusal = Problem::ProgramPathTooLong, false;
+    for (const ToolEntry *entry : addition.entries) {
+        addition.paths.emplace_back();
+        if (!composeEntryPath(addition.paths.back(), product, *entry))
+            return refusal = Problem::ProgramPathTooLong, false;
+    }
     return true;
 }
 
@@ -62,8 +70,10 @@ bool addStudioTools(ProblemSink &problems, const std::string &product)
         problems.report(refusal);
         return false;
     }
-    writeNumber(tools, toolCountName, addition.count + 2);
-    writeEntry(tools, addition.count, viewerEntry, addition.viewerPath);
-    writeEntry(tools, addition.count + 1, optionsEntry, addition.optionsPath);
+    if (addition.entries.empty())
+        return true;
+    writeNumber(tools, toolCountName, addition.count + int32_t(addition.entries.size()));
+    for (size_t added = 0; added < addition.entries.size(); ++added)
+        writeEntry(tools, addition.count + int(added), *addition.entries[added], addition.paths[added]);
     return true;
 }

@@ -18,17 +18,14 @@ const char *const restorePathName = "Restore Path";
 constexpr size_t directoryListBufferSize = 1024;
 
 // The product's three directories, in search order, joined by ";". Common lies
-// beside the product directory: its parent is cut at the last backslash, one
-// trailing backslash not counting; without a parent it is reached through "..".
+// beside the product directory: its parent is cut from it as Windows resolves
+// it (a trailing backslash, "." or ".." not counting); without a parent it is
+// reached through "..".
 std::string productDirectories(const std::string &product)
 {
-    std::string parent = product;
-    size_t cut = parent.rfind('\\');
-    if (cut != std::string::npos && cut + 1 == parent.size()) {
-        parent.resize(cut);
-        cut = parent.rfind('\\');
-    }
-    const std::string common = cut != std::string::npos ? parent.substr(0, cut) + "\\Common" : product + "\\..\\Common";
+    const std::string resolved = resolvedWindowsPath(product);
+    const size_t cut = resolved.rfind('\\');
+    const std::string common = cut != std::string::npos ? resolved.substr(0, cut) + "\\Common" : product + "\\..\\Common";
     return product + "\\targets\\cvisual6\\cmd;" + product + productProgramDirectory + ";" + common;
 }
 

@@ -19,8 +19,12 @@ ProductDirectory locateProductDirectory(const std::string &given);
 // The local form as the toolkit's text.
 QString localDirectoryText(const ProductDirectory &product);
 
+// A path as Windows resolves it, without reading the disk: "/" is "\", doubled
+// and trailing separators count as one and none, "." goes and ".." takes the
+// part before it away (never a drive).
+std::string resolvedWindowsPath(const std::string &path);
 // Whether two paths name the same file as Windows reads them: letter case does
-// not count, "/" and "\" are alike, and doubled separators count as one.
+// not count, and each is resolved first.
 bool sameWindowsPath(const std::string &first, const std::string &second);
 // Whether text contains pattern, letter case not counting.
 bool containsIgnoringCase(const std::string &text, const std::string &pattern);

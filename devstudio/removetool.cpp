@@ -79,6 +79,13 @@ int entryCount(HKEY tools)
 
 } // namespace
 
+bool productToolPresent(const char *program, const std::string &product)
+{
+    const RegistryKey tools(ToolsKey);
+    const int count = tools ? entryCount(tools) : 0;
+    return count > 0 && findProductEntry(tools, count, product, program) >= 0;
+}
+
 std::vector<int> productToolEntries(const char *program, const std::string &product)
 {
     std::vector<int> entries;

@@ -8,9 +8,13 @@
 class ProblemSink;
 
 // Appends the viewer and options entries of the product (its directory as the
-// registry names it) behind the menu's entries; refuses, reporting why, and
-// changes nothing when the menu cannot be read or lacks room.
+// registry names it) behind the menu's entries, each unless the menu holds it
+// already; refuses, reporting why, and changes nothing when the menu cannot be
+// read or lacks room.
 bool addStudioTools(ProblemSink &problems, const std::string &product);
+
+// Whether the menu holds an entry for the product's program, as an uninstall finds it.
+bool productToolPresent(const char *program, const std::string &product);
 
 // The indices of the entries whose program is the product's own program (as
 // "tindview.exe" names the viewer), in menu order; read only.

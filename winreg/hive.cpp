@@ -191,6 +191,17 @@ const RegValue *Hive::findValue(std::u16string_view keyPath, std::u16string_view
     return nullptr;
 }
 
+bool Hive::isLink(std::u16string_view keyPath)
+{
+    const Section *section = sectionOf(keyPath, false);
+    if (!section)
+        return false;
+    for (const std::string &option : section->content->options)
+        if (option.compare(0, 5, "#link") == 0)
+            return true;
+    return false;
+}
+
 void Hive::setValue(std::u16string_view keyPath, RegValue value)
 {
     Section *section = sectionOf(keyPath, true);

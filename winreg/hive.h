@@ -31,6 +31,8 @@ public:
     // be read, the functions do nothing and failure() tells where and why: the
     // hive must then be neither used further nor saved.
     const RegValue *findValue(std::u16string_view keyPath, std::u16string_view name);
+    // Whether the key is a registry link ("#link"), which Wine follows to its target.
+    bool isLink(std::u16string_view keyPath);
     void setValue(std::u16string_view keyPath, RegValue value);
     bool deleteValue(std::u16string_view keyPath, std::u16string_view name);
     const FormatError *failure() const { return m_failure ? &*m_failure : nullptr; }

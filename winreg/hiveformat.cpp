@@ -301,8 +301,8 @@ bool readData(std::string_view data, RegValue &value, std::u16string &text, std:
         uint32_t type;
         if (!readTypeNumber(data, pos, type) || pos >= data.size() || data[pos] != ':')
             return problem = "bad str type", false;
-        // Wine reads only these two as the text they hold.
-        if (type != regExpandSz && type != regMultiSz)
+        // Wine knows only "str(2):" and "str(7):" as they stand: "str(02):" is no type it reads.
+        if ((type != regExpandSz && type != regMultiSz) || pos != 6)
             return problem = "str(" + std::string(data.substr(4, pos - 5)) + ") is not a text type that Wine reads", false;
         ++pos;
         return readString(type);
@@ -467,12 +467,14 @@ int compareNames(std::u16string_view a, std::u16string_view b)
 
 namespace {
 
-// Wine reads the last line of a name that a key holds twice.
+// Wine reads the data of the last line of a name that a key holds twice, and
+// keeps the name as its first line spells it.
 void keepLastOfName(std::vector<RegValue> &values, const RegValue &value)
 {
     for (auto &existing : values) {
         if (compareNames(existing.name, value.name) == 0) {
-            existing = value;
+            existing.type = value.type;
+            existing.data = value.data;
             return;
         }
     }
@@ -571,6 +573,32 @@ bool continuesHexData(std::string_view line, RegValue &value, std::string &probl
     return false;
 }
 
+size_t longestComponent(std::u16string_view path)
+{
+    size_t longest = 0;
+    for (size_t start = 0, end; start <= path.size(); start = end + 1) {
+        end = std::min(path.find(u'\\', start), path.size());
+        longest = std::max(longest, end - start);
+    }
+    return longest;
+}
+
+// Whether line is hex data with a backslash before its end: Wine joins the next
+// line to it at the backslash, whatever follows it.
+bool hasInnerHexBackslash(std::string_view line, RegValue &value)
+{
+    const size_t hex = line.find("=hex");
+    const size_t backslash = hex == std::string_view::npos ? hex : line.find('\\', hex);
+    if (backslash == std::string_view::npos || backslash + 1 == line.size())
+        return false;
+    size_t dataStart = 0;
+    std::string problem;
+    if (!readValueLine(line, value, dataStart, problem) || !isHexData(line.substr(dataStart)))
+        return false;
+    const size_t inData = line.find('\\', dataStart);
+    return inData != std::string_view::npos && inData + 1 != line.size();
+}
+
 } // namespace
 
 bool scanHive(std::string_view text, size_t &preambleEnd, const SectionVisitor &visit, FormatError &error)
@@ -618,6 +646,8 @@ bool scanHive(std::string_view text, size_t &preambleEnd, const SectionVisitor &
             current.headerLine = lines.lineNumber();
             if (!readFoldedHeader(line, current.folded, problem))
                 return fail(error, current.headerLine, problem);
+            if (longestComponent(current.folded) > maxKeyNameLength)
+                return fail(error, current.headerLine, "a key name of more than 256 characters, which Wine drops with its values");
             inSection = true;
         } else if (line[0] != ';' && line[0] != '#' && !inSection) {
             return fail(error, lines.lineNumber(), "unexpected text before the first key");
@@ -626,6 +656,8 @@ bool scanHive(std::string_view text, size_t &preambleEnd, const SectionVisitor &
             continued = line.back() == '\\';
             if (continued && !continuesHexData(line, scratch, problem))
                 return fail(error, valueLine, problem);
+            if (hasInnerHexBackslash(line, scratch))
+                return fail(error, valueLine, "a backslash inside hex data, which Wine takes to join the next line to it");
         } else if (line[0] != ';' && line[0] != '#') {
             return fail(error, lines.lineNumber(), "not a value line");
         }
@@ -636,16 +668,17 @@ bool scanHive(std::string_view text, size_t &preambleEnd, const SectionVisitor &
     return !inSection || (current.end = text.size(), visit(current, error));
 }
 
-std::string hiveArch(std::string_view text)
+std::vector<std::string> hiveArches(std::string_view text)
 {
     LineReader lines(text, 1);
     std::string_view line;
     constexpr std::string_view option = "#arch=";
+    std::vector<std::string> arches;
     while (lines.next(line) && (line.empty() || line[0] != '[')) {
         if (line.substr(0, option.size()) == option)
-            return std::string(line.substr(option.size()));
+            arches.emplace_back(line.substr(option.size()));
     }
-    return std::string();
+    return arches;
 }
 
 std::string formatSection(const KeySection &section, int64_t unixSeconds, uint64_t fileTime)

@@ -41,6 +41,8 @@ struct FormatError {
 inline constexpr std::string_view hiveSignature = "WINE REGISTRY Version 2";
 // The longest value name the registry takes; Wine drops longer ones from a file it loads.
 inline constexpr size_t maxValueNameLength = 16383;
+// The longest name of a key that Wine loads from a file.
+inline constexpr size_t maxKeyNameLength = 256;
 
 // A key path as the registry reads it: a run of backslashes separates as one,
 // and trailing ones end nothing. False for a path that begins with one.
@@ -53,9 +55,9 @@ using SectionVisitor = std::function<bool(SectionSpan &span, FormatError &error)
 bool scanHive(std::string_view text, size_t &preambleEnd, const SectionVisitor &visit, FormatError &error);
 // Reads one section's header, options and values; the span must come from scanHive.
 bool readSection(std::string_view span, size_t firstLine, KeySection &section, FormatError &error);
-// The architecture that the "#arch=" line before the first key names ("win32",
-// "win64"), or empty when there is none.
-std::string hiveArch(std::string_view text);
+// The architectures that the "#arch=" lines before the first key name
+// ("win32", "win64"), in file order: Wine checks every one.
+std::vector<std::string> hiveArches(std::string_view text);
 // A section as Wine writes it, a blank line first, values sorted by name.
 std::string formatSection(const KeySection &section, int64_t unixSeconds, uint64_t fileTime);
 

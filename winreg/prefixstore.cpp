@@ -65,13 +65,19 @@ bool archMatchesPrefix(const std::string &prefix, std::string_view userText, std
     head.resize(static_cast<size_t>(std::max<ssize_t>(length, 0)));
     if (fd >= 0)
         ::close(fd);
-    const std::string prefixArch = hiveArch(head);
-    const std::string userArch = hiveArch(userText);
-    if (prefixArch.empty() || userArch.empty() || prefixArch == userArch)
+    const std::vector<std::string> prefixArches = hiveArches(head);
+    if (prefixArches.empty())
         return true;
-    problem = "user.reg is marked #arch=" + userArch + " but the prefix is " + prefixArch +
-              " (system.reg): Wine would ignore the whole file";
-    return false;
+    const std::string &prefixArch = prefixArches.front();
+    for (const std::string &userArch : hiveArches(userText)) {
+        if (userArch == prefixArch)
+            continue;
+        const bool blanks = userArch.find_first_of(" \t\r") != std::string::npos;
+        problem = "user.reg is marked #arch=" + userArch + (blanks ? " (with a blank in it)" : "") + " but the prefix is " +
+                  prefixArch + " (system.reg): Wine would ignore the whole file";
+        return false;
+    }
+    return true;
 }
 
 std::string lineProblem(const FormatError &error)
@@ -159,7 +165,25 @@ LONG PrefixStore::keyPath(std::u16string_view path, std::u16string &normal)
     normal.assign(path);
     if (!normalizeKeyPath(normal))
         return ERROR_BAD_PATHNAME;
-    return load();
+    const LONG status = load();
+    return status == ERROR_SUCCESS ? refuseLinks(normal) : status;
+}
+
+// Wine follows a registry link to its target, and the store does not: a run
+// that would read or write through one is refused, naming the link.
+LONG PrefixStore::refuseLinks(std::u16string_view path)
+{
+    for (size_t end = 0; end != std::u16string_view::npos;) {
+        end = path.find(u'\\', end + 1);
+        const std::u16string_view key = path.substr(0, end);
+        if (!key.empty() && m_hive.keyExists(key) && m_hive.isLink(key))
+            return fail(ERROR_BADDB, "the key HKEY_CURRENT_USER\\" + utf16ToUtf8(key) +
+                                         " is a registry link, which Wine follows and ideweave does not: "
+                                         "remove the link, then run again");
+        if (m_hive.failure())
+            return unreadableKey();
+    }
+    return ERROR_SUCCESS;
 }
 
 LONG PrefixStore::keyExists(std::u16string_view path)

@@ -45,6 +45,7 @@ private:
     LONG fail(LONG status, std::string problem);
     LONG unreadableKey();
     LONG keyPath(std::u16string_view path, std::u16string &normal);
+    LONG refuseLinks(std::u16string_view path);
     LONG writeNewFile();
     std::string stopWineAdvice() const;
 

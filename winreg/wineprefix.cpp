@@ -196,25 +196,58 @@ std::string workingDirectoryOf(const char *pid)
                                                                     : std::string();
 }
 
-// Whether a process is a wineserver of the prefix, by its working directory as
-// /proc shows it: a server works in its server directory, wherever a TMPDIR or
-// a Wine build put it; while it starts, it works in the prefix itself. The
-// directory of the lock this process holds does not count: a server there
-// waits for the lock before it reads anything.
-bool isServerOfPrefix(const std::string &pid, const std::string &name, const DirectoryId &prefix,
-                      const std::string &ownDirectory)
+bool isWineserver(const std::string &pid)
 {
-    const std::string directory = workingDirectoryOf(pid.c_str());
-    const size_t slash = directory.rfind('/');
-    if (slash != std::string::npos && directory.compare(slash + 1, std::string::npos, name) == 0)
-        return directory != ownDirectory;
-    DirectoryId working;
-    if (!directoryId("/proc/" + pid + "/cwd", working) || working.device != prefix.device || working.inode != prefix.inode)
-        return false;
     std::ifstream command("/proc/" + pid + "/comm");
     std::string program;
     std::getline(command, program);
     return program.compare(0, 10, "wineserver") == 0;
+}
+
+// Whether the process holds the prefix directory open, as a wineserver does
+// from its start to its end, wherever its server folder went since.
+bool holdsDirectoryOpen(const std::string &pid, const DirectoryId &directory)
+{
+    const std::string descriptors = "/proc/" + pid + "/fd";
+    DIR *listing = ::opendir(descriptors.c_str());
+    if (!listing)
+        return false;
+    bool holds = false;
+    struct stat info;
+    while (const dirent *entry = holds ? nullptr : ::readdir(listing))
+        holds = entry->d_name[0] != '.' && ::stat((descriptors + "/" + entry->d_name).c_str(), &info) == 0 &&
+                S_ISDIR(info.st_mode) && info.st_dev == directory.device && info.st_ino == directory.inode;
+    ::closedir(listing);
+    return holds;
+}
+
+// Whether a process is a wineserver of the prefix: one working in a server
+// folder of the prefix's name (wherever a TMPDIR or a Wine build put it, and
+// one since deleted: "/proc" then adds " (deleted)"), or in the prefix itself
+// while it starts, or one holding the prefix open, whatever its folder is now
+// called. The process must be the prefix owner's. The directory of the lock
+// this process holds does not count: a server there waits for the lock before
+// it reads anything.
+bool isServerOfPrefix(const std::string &pid, const std::string &name, const DirectoryId &prefix, uid_t owner,
+                      const std::string &ownDirectory)
+{
+    struct stat process;
+    if (::stat(("/proc/" + pid).c_str(), &process) != 0 || process.st_uid != owner)
+        return false;
+    std::string directory = workingDirectoryOf(pid.c_str());
+    constexpr std::string_view deleted = " (deleted)";
+    const bool gone = directory.size() > deleted.size() && directory.compare(directory.size() - deleted.size(), deleted.size(), deleted) == 0;
+    if (gone)
+        directory.resize(directory.size() - deleted.size());
+    if (directory == ownDirectory && !gone)
+        return false;
+    const size_t slash = directory.rfind('/');
+    if (slash != std::string::npos && directory.compare(slash + 1, std::string::npos, name) == 0)
+        return true;
+    DirectoryId working;
+    const bool inPrefix = directoryId("/proc/" + pid + "/cwd", working) && working.device == prefix.device &&
+                          working.inode == prefix.inode;
+    return isWineserver(pid) && (inPrefix || holdsDirectoryOpen(pid, prefix));
 }
 
 // Root sees every process; a user sees their own, which are the ones that can
@@ -222,15 +255,23 @@ bool isServerOfPrefix(const std::string &pid, const std::string &name, const Dir
 bool serverProcessRunning(const std::string &prefix, const std::string &name, const std::string &ownDirectory)
 {
     DirectoryId prefixId;
-    DIR *processes = directoryId(prefix, prefixId) ? ::opendir("/proc") : nullptr;
+    struct stat prefixInfo;
+    DIR *processes = directoryId(prefix, prefixId) && ::stat(prefix.c_str(), &prefixInfo) == 0 ? ::opendir("/proc") : nullptr;
     if (!processes)
         return false;
     bool found = false;
     while (const dirent *entry = found ? nullptr : ::readdir(processes))
         found = std::isdigit(static_cast<unsigned char>(entry->d_name[0])) &&
-                isServerOfPrefix(entry->d_name, name, prefixId, ownDirectory);
+                isServerOfPrefix(entry->d_name, name, prefixId, prefixInfo.st_uid, ownDirectory);
     ::closedir(processes);
     return found;
+}
+
+// A folder as a wineserver of the owner's makes it: the owner's, a directory, open to nobody else.
+bool madeAsWineMakesIt(const std::string &path, uid_t owner)
+{
+    struct stat info;
+    return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == owner && (info.st_mode & 077) == 0;
 }
 
 // Debian's Wine, which keeps its server directories apart from upstream's.
@@ -272,7 +313,9 @@ bool recordServerFolder(const std::string &prefix, const std::string &tmp, std::
     if (fd >= 0)
         ::close(fd);
     if (!written) {
-        problem = "cannot record the server folder in " + file + ": " + std::strerror(errno);
+        // A record left empty or cut would send the next Wine to a folder that is not there.
+        problem = "cannot record the server folder in " + file + ": " + std::strerror(errno ? errno : ENOSPC);
+        ::unlink(file.c_str());
         ::rmdir(pattern.c_str());
         return false;
     }
@@ -379,10 +422,15 @@ bool wineserverRunning(const std::string &prefix, const WineServerLock *own)
     std::string name;
     if (serverName(prefix, name) && serverProcessRunning(prefix, name, ownPath.substr(0, ownPath.rfind('/'))))
         return true;
+    struct stat prefixInfo;
+    if (::stat(prefix.c_str(), &prefixInfo) != 0)
+        return false;
     for (const std::string &directory : wineServerDirectories(prefix)) {
         const std::string path = directory + "/lock";
-        // Closing any descriptor of a file drops this process's own lock on it.
-        if (path == ownPath)
+        // Closing any descriptor of a file drops this process's own lock on it;
+        // a lock in a folder that another user could have made is no server's.
+        if (path == ownPath || !madeAsWineMakesIt(directory, prefixInfo.st_uid) ||
+            !madeAsWineMakesIt(directory.substr(0, directory.rfind('/')), prefixInfo.st_uid))
             continue;
         const int fd = openRegularFile(path, O_RDONLY);
         if (fd < 0)

@@ -198,6 +198,17 @@ void HiveStoreTest::refusals_data()
     refused("a raw NUL byte in a comment", inS(QByteArray(";a\0\n", 4)), true, "line 8: ");
     // Wine ignores a user.reg whose #arch is not that of the prefix's system.reg.
     refused("another architecture", QByteArray(hiveHeader).replace("win64", "win32"), true, "user.reg is marked #arch=win32 but");
+    // Every #arch= line counts, and a blank after the name is no longer that name.
+    refused("a second #arch line", hiveHeader + "#arch=win32\n", true, "user.reg is marked #arch=win32 but");
+    refused("#arch with a trailing blank", QByteArray(hiveHeader).replace("win64", "win64 "), true,
+            "user.reg is marked #arch=win64  (with a blank in it) but the prefix is win64");
+    // Wine joins the next line to hex data at a backslash, whatever follows it:
+    // here the Tools key's header, which Wine then never sees.
+    refused("a blank after a hex line's backslash", inS("\"V\"=hex:00,01,\\ \n") + section("Software\\Tools", ""), true,
+            "line 8: a backslash inside hex data");
+    refused("text after a hex line's backslash", inS("\"V\"=hex:00,\\x\n[T] 1\n"), true, "line 8: a backslash inside hex data");
+    refused("a key name Wine drops", hiveHeader + section("Software\\" + QByteArray(257, 'k'), ""), true,
+            "line 6: a key name of more than 256 characters");
     // Values: refused when their key is read.
     refused("an unclosed string", inS("\"V\"=\"x\n"), false, "line 8: missing closing");
     refused("an unknown escape", inS("\"V\"=\"a\\qb\"\n"), false, "line 8: unknown escape");
@@ -205,6 +216,12 @@ void HiveStoreTest::refusals_data()
     refused("an unknown type", inS("\"V\"=qword:1\n"), false, "line 8: unknown value type");
     refused("invalid UTF-8", inS("\"V\"=\"\xe9\"\n"), false, "line 8: ");
     refused("str(4), which Wine does not read as text", inS("\"V\"=str(4):\"x\"\n"), false, "line 8: str(4) is not a text type");
+    // Wine knows the tags "str(2):" and "str(7):" as they are spelled, and no other.
+    refused("str(02)", inS("\"V\"=str(02):\"x\"\n"), false, "line 8: str(02) is not a text type");
+    refused("str(007)", inS("\"V\"=str(007):\"x\"\n"), false, "line 8: str(007) is not a text type");
+    // Wine follows a registry link, which the store does not: no run reads or writes through one.
+    refused("a registry link", hiveHeader + section("S", "#link\n\"SymbolicLinkValue\"=hex(6):5c,00\n"), false,
+            "the key HKEY_CURRENT_USER\\S is a registry link");
     refused("NUL in a name", inS("\"a\\0b\"=\"x\"\n"), false, "line 8: a NUL inside quoted text");
 }
 
