@@ -75,9 +75,8 @@ std::string productDirectoryProblem(const std::string &directory)
     // "C:Tindral" names a folder below the current folder of drive C:, which no two programs need share.
     if (directory.size() >= 2 && isDriveLetter(directory[0]) && directory[1] == ':' &&
         (directory.size() == 2 || (directory[2] != '\\' && directory[2] != '/')))
-        return "TINDRALDIR names '" + directory + "', a path relative to the current folder of drive " +
-               directory.substr(0, 2) + ": name the product directory from the drive's root (" + directory.substr(0, 2) +
-               "\\...)";
+        return "TINDRALDIR names '" + directory + "', a path relative to the current folder of its drive, which "
+               "programs do not share: name the product directory from the drive's root (" + directory.substr(0, 2) + "\\...)";
     for (const unsigned char c : directory) {
         char shown[8];
         if (c < 0x20)

@@ -213,6 +213,12 @@ void IdeweaveTest::toolsMenu_data()
     // Program paths that an uninstall reads back in 254 characters.
     const QByteArray longest = "C:\\" + QByteArray(254 - 29 - 3, 'p');
     row("program paths of 254 characters", freshHive({}), ModeInstall, installed, {}, installedHive({}, old, longest), longest);
+    // The product's entries there already, with no marker (removed by hand): only what is missing is added.
+    row("the product's entries without a marker", freshHive({a, viewer(), optionsTool()}), ModeInstall, installed, {},
+        installedHive({a, viewer(), optionsTool()}).replace(menu({a, viewer(), optionsTool(), viewer(), optionsTool()}),
+                                                            menu({a, viewer(), optionsTool()})));
+    row("the viewer's entry without a marker", freshHive({a, "c:/p/bin/intel/win32/TINDVIEW.EXE"}), ModeInstall, installed, {},
+        installedHive({a}).replace(menu({a, viewer(), optionsTool()}), menu({a, "c:/p/bin/intel/win32/TINDVIEW.EXE", optionsTool()})));
     row("program paths of 255 characters", freshHive({}), ModeInstall, notInstalled, {pathTooLong}, {}, longest + "p");
     row("beyond every buffer", freshHive({}), ModeInstall, notInstalled, {pathTooLong, notWritten}, {}, "C:\\" + QByteArray(5000, 'p'));
     // Taking the product's entries out, and the entries behind them down.
@@ -276,6 +282,9 @@ void IdeweaveTest::searchPath_data()
     composed("with a trailing backslash", "D:\\kit\\rt\\", "D:\\kit\\rt\\",
              "D:\\kit\\rt\\\\targets\\cvisual6\\cmd;D:\\kit\\rt\\\\bin\\intel\\win32;D:\\kit\\Common");
     composed("relative", "./kit/rt/", "C:\\kit\\rt\\", "C:\\kit\\rt\\\\targets\\cvisual6\\cmd;C:\\kit\\rt\\\\bin\\intel\\win32;C:\\kit\\Common");
+    // Common beside the product directory as Windows resolves it.
+    composed("with a dot", "C:\\Tindral\\.", "C:\\Tindral\\.",
+             "C:\\Tindral\\.\\targets\\cvisual6\\cmd;C:\\Tindral\\.\\bin\\intel\\win32;C:\\Common");
     composed("a Unix path in the prefix", "PREFIX/drive_c/Tindral", "C:\\Tindral", productDirs("C:\\Tindral"));
     row("an empty search path", freshHive({}, ""), ModeInstall, installed, {}, installedHive({}, ""));
     row("a search path without terminator", hiveHeader + section(DirectoriesKey, "\"Path Dirs\"=hex(1):43,00,3a,00,5c,00,78,00\n") + menu({}),
@@ -326,6 +335,13 @@ void IdeweaveTest::searchPath_data()
     restored("installed with a trailing backslash", old, slashed + ";" + old, old);
     row("installed in capitals, edited since", hiveHeader + options(old, true) + directories("C:\\My;" + slashed + ";" + old) + menu({}),
         ModeUninstall, uninstalled, {}, hiveHeader + options(old, false) + directories("C:\\My;" + old) + menu({}), "c:\\p");
+    // Installed with a spelling that Windows resolves to the uninstall's directory.
+    auto spelled = [](const char *name, const QByteArray &installedAs) {
+        row(name, hiveHeader + options(old, true) + directories(installedAs + ";" + old + ";C:\\My") + menu({}), ModeUninstall,
+            uninstalled, {}, hiveHeader + options(old, false) + directories(old + ";C:\\My") + menu({}), "C:\\Tindral");
+    };
+    spelled("installed as C:/Tindral", "C:/Tindral\\targets\\cvisual6\\cmd;C:/Tindral\\bin\\intel\\win32;C:/Tindral\\..\\Common");
+    spelled("installed as C:\\Tindral\\.", "C:\\Tindral\\.\\targets\\cvisual6\\cmd;C:\\Tindral\\.\\bin\\intel\\win32;C:\\Common");
     row("no directories key", hiveHeader + options(old, true) + menu({}), ModeUninstall, uninstalled,
         {"Error: Unable to open key for MS compiler"}, hiveHeader + options(old, false) + menu({}));
 }
@@ -394,6 +410,9 @@ void IdeweaveTest::quietRuns_data()
     quiet("a ';' in the product directory", hive, "-install -quiet", 255, "",
           "Warning: TINDRALDIR holds the character ';': it would split Developer Studio's search path at ';'\n",
           "TINDRALDIR=PREFIX/drive_c/a;b");
+    quiet("a drive-relative product directory", hive, "-install -quiet", 255, "",
+          "Warning: TINDRALDIR names 'C:Tindral', a path relative to the current folder of its drive, which programs do not "
+          "share: name the product directory from the drive's root (C:\\...)\n", "TINDRALDIR=C:Tindral");
     quiet("Cyrillic under code page 1252", hive, "-install -quiet", 255, "",
           "Warning: TINDRALDIR holds the character U+041A, which Developer Studio cannot read in the ANSI code page 1252\n",
           "TINDRALDIR=PREFIX/drive_c/Кино");

@@ -4,7 +4,9 @@
 # mode; it writes through no link to a file the owner could not write, and
 # refuses a user.reg that is not a regular file at once. Another user's run on
 # the prefix is refused, as Wine refuses it; a wineserver of the owner's refuses
-# root's run with advice that names the owner.
+# root's run with advice that names the owner, even one whose server folder is
+# gone, and a lock of another user's is none. Root's log follows no link; a full
+# disk leaves no trace of a failed save and no cut record.
 #   owner.sh IDEWEAVE SAMPLE_PREFIX
 set -eu
 . "$(dirname "$0")/../wine/lib.sh"
@@ -19,7 +21,9 @@ stop_wine() { # the servers of nobody's, under /tmp and under nobody's own TMPDI
     as_nobody sh -c 'wineserver -k 2>/dev/null; wineserver -w'
     [ ! -d "$work/nobodys-tmp" ] || as_nobody env TMPDIR="$work/nobodys-tmp" sh -c 'wineserver -k 2>/dev/null; wineserver -w'
 }
-trap 'stop_wine; forget_server; rm -rf "$work"' EXIT
+locker=
+stop_locker() { [ -z "$locker" ] || { pkill -u daemon -f fcntl.lockf || true; wait "$locker" 2>/dev/null || true; locker=; }; }
+trap 'stop_locker; stop_wine; forget_server; umount "$work/full" 2>/dev/null || true; rm -rf "$work"' EXIT
 chmod 755 "$work"
 fresh_prefix() { # a copy of the sample, the user's, its hive in a mode of the user's choosing
     forget_server
@@ -83,5 +87,62 @@ if command -v wineserver >/dev/null; then
     [ "$status" -eq 255 ] && grep -qF "Wine is running for the prefix" <<<"$out" || fail "root's run beside nobody's wineserver under nobody's TMPDIR: $status $out"
     stop_wine
     cmp -s "$work/prefix/user.reg" "$sample/user.reg" || fail "root's run beside nobody's wineserver under nobody's TMPDIR changed user.reg"
+fi
+# Root's log is no way into a file root did not mean: a link that nobody planted
+# is refused, and so is a file of nobody's; nothing is appended or created.
+fresh_prefix
+mkdir -m 777 "$work/logs" && install -m 600 /dev/null "$work/root-only" && mkdir -m 700 "$work/private"
+runuser -u nobody -- ln -s "$work/root-only" "$work/logs/to-root.log"
+runuser -u nobody -- ln -s "$work/private/new.log" "$work/logs/to-new.log"
+runuser -u nobody -- touch "$work/logs/nobodys.log"
+for log in to-root.log to-new.log nobodys.log; do
+    out=$(run "$ideweave" -install --log "$work/logs/$log") && status=0 || status=$?
+    [ "$status" -eq 255 ] && grep -q "Cannot append to the log '$work/logs/$log'" <<<"$out" || fail "root's log $log: $status $out"
+done
+[ ! -s "$work/root-only" ] && [ ! -e "$work/private/new.log" ] && [ ! -s "$work/logs/nobodys.log" ] || fail "root's log went through a link"
+cmp -s "$work/prefix/user.reg" "$sample/user.reg" || fail "a refused log changed user.reg"
+# A lock that another user made where nobody's server would keep one is no server of nobody's.
+fresh_prefix
+fake=/tmp/.wine-$(id -u nobody)/server-$(stat -c '%D' "$work/prefix" | sed 's/^0*//')-$(printf '%x' "$(stat -c %i "$work/prefix")")
+if [ ! -e "/tmp/.wine-$(id -u nobody)" ]; then
+    runuser -u daemon -- mkdir -p -m 755 "$fake"
+    runuser -u daemon -- python3 -c 'import fcntl, sys, time
+f = open(sys.argv[1], "w"); fcntl.lockf(f, fcntl.LOCK_EX); print("locked", flush=True); time.sleep(120)' "$fake/lock" >"$work/locker.out" &
+    locker=$!
+    for _ in $(seq 50); do grep -q locked "$work/locker.out" 2>/dev/null && break; sleep 0.1; done
+    [ "$(run "$ideweave" -install)" = "Corvessa Brackwater Tindral options installed" ] || fail "daemon's lock blocks root's run for nobody"
+    stop_locker
+    rm -rf "/tmp/.wine-$(id -u nobody)"
+fi
+# A wineserver whose server folder was deleted or renamed still holds the registry.
+if command -v wineserver >/dev/null; then
+    for gone in deleted renamed; do
+        fresh_prefix
+        as_nobody wineserver -p
+        folder=$(find /tmp/wine-* -maxdepth 1 -user nobody -name 'server-*' 2>/dev/null | head -n1)
+        [ -n "$folder" ] || fail "nobody's wineserver made no server folder"
+        if [ "$gone" = deleted ]; then rm -rf "$folder"; else mv "$folder" "$folder.old"; fi
+        out=$(run "$ideweave" -install) && status=0 || status=$?
+        pkill -u nobody -x wineserver64 || pkill -u nobody wineserver || true
+        rm -rf "$folder.old"
+        [ "$status" -eq 255 ] && grep -qF "Wine is running for the prefix" <<<"$out" || fail "a wineserver whose folder was $gone: $status $out"
+        cmp -s "$work/prefix/user.reg" "$sample/user.reg" || fail "root's run beside a wineserver whose folder was $gone changed user.reg"
+    done
+fi
+# A full disk: the save fails and leaves nothing behind, a log record is never cut.
+mkdir "$work/full"
+if mount -t tmpfs -o size=512k tmpfs "$work/full" 2>/dev/null; then
+    cp -a "$sample" "$work/full/prefix" && mkdir -p "$work/full/prefix/drive_c/Tindral/lib/locale" && rm -f "$work/full/prefix/wineserver"
+    chown -R nobody: "$work/full/prefix"
+    head -c 4000 /dev/zero | tr '\0' x >"$work/full/run.log"
+    dd if=/dev/zero of="$work/full/filler" bs=4k 2>/dev/null || true
+    out=$(WINEPREFIX="$work/full/prefix" TINDRALDIR='C:\Tindral' timeout 30 "$ideweave" -install -quiet --log "$work/full/run.log" 2>&1) \
+        && status=0 || status=$?
+    [ "$status" -ne 0 ] && grep -q "Cannot save the registry" <<<"$out" || fail "a save on a full disk: $status $out"
+    [ ! -e "$work/full/prefix/wineserver" ] || fail "a failed save left the record of a server folder: $(ls -l "$work/full/prefix/wineserver")"
+    [ "$(stat -c %s "$work/full/run.log")" -eq 4000 ] && grep -q "Cannot append to the log" <<<"$out" \
+        || fail "a log on a full disk: $(stat -c %s "$work/full/run.log") bytes, $out"
+    cmp -s "$work/full/prefix/user.reg" "$sample/user.reg" || fail "a save on a full disk changed user.reg"
+    umount "$work/full"
 fi
 finish "root's runs on nobody's prefix are nobody's runs"

@@ -313,6 +313,13 @@ void HiveStoreTest::saves()
     hive.setText(before + "\n");
     QCOMPARE(save(), notWritten);
     QCOMPARE(hive.text(), before + "\n");
+    // A name given twice keeps the spelling of its first line, as Wine keeps it, and the data of its last.
+    hive.setText(hiveHeader + section("S", "\"Twice\"=\"old\"\n\"TWICE\"=\"new\"\n\"a\"=\"1\"\n"));
+    registryDiscard();
+    startRegistryJournal(false);
+    QCOMPARE(setString("S", "a", "2"), ERROR_SUCCESS);
+    QCOMPARE(save(), saved);
+    QVERIFY2(hive.text().contains("\n\"Twice\"=\"new\"\n") && !hive.text().contains("TWICE"), hive.text().constData());
     // A link stays a link, and the file it leads to keeps its permissions.
     QTemporaryDir elsewhere;
     const QString target = elsewhere.filePath("real.reg");
