@@ -115,7 +115,8 @@ RunOutcome runIntegration(QApplication *application, QWidget *parent, Mode mode,
     const bool problemShown = showDeferredBoxes() > 0;
     const QString text = saved ? application->translate("ideweave Message", dryRun ? dryRunForm(outcome) : outcome) : QString();
     // A file that was replaced counts as a change, even when Wine may undo it.
-    return {mode != ModeNone, saved, problemShown, save != SaveResult::NotWritten && registryChanged(), text};
+    return {mode != ModeNone, saved, problemShown, save != SaveResult::NotWritten && registryChanged(), text,
+            !saved && registryHeld()};
 }
 
 RunOutcome PluginInstall::runMode(Mode mode, const ProductDirectory &product, bool dryRun)

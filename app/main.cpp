@@ -14,11 +14,13 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+#include <shellapi.h>
 #else
 #include <dlfcn.h>
 #endif
@@ -58,13 +60,17 @@ void connectStandardStreams()
 
 // How a run ends, as installers read it: done, a problem shown or the save
 // failed, no mode asked for, or refused before anything could change.
-enum ExitStatus { ExitDone = 0, ExitProblem = 1, ExitUsage = 2, ExitRefused = -1 };
+// A program that holds the registry (a running Wine or Developer Studio) makes
+// it sysexits' EX_TEMPFAIL: the same run goes through once it is closed.
+enum ExitStatus { ExitDone = 0, ExitProblem = 1, ExitUsage = 2, ExitHeld = 75, ExitRefused = -1 };
 // With --detailed-exitcodes, whether the registry changed: nothing needed
 // changing, changed and saved, a problem and nothing changed, both; usage.
 enum DetailedExitStatus { DetailedUnchanged = 0, DetailedChanged = 2, DetailedProblem = 4, DetailedUsage = 64 };
 
 int exitStatus(const RunOutcome &outcome, bool detailed)
 {
+    if (outcome.held)
+        return ExitHeld;
     if (detailed) {
         if (!outcome.understood)
             return DetailedUsage;
@@ -131,6 +137,10 @@ void prepareQuietMode()
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
 }
+
+// How a run ends that the registry's state refused: for now, while a program
+// holds it, or for good.
+int refusal() { return registryHeld() ? int(ExitHeld) : int(ExitRefused); }
 
 // The registry must be usable before anything is changed in it.
 bool registryGate()
@@ -244,7 +254,7 @@ std::string givenProductDirectory(const Options &options)
 #ifdef _WIN32
     // The layer's text on Windows is UTF-8, whatever the ANSI code page.
     const QString given = options.productDirectory.empty() ? qEnvironmentVariable("TINDRALDIR")
-                                                           : QString::fromLocal8Bit(options.productDirectory.c_str());
+                                                           : argumentText(options.productDirectory);
     return given.toStdString();
 #else
     return options.productDirectory.empty() ? qgetenv("TINDRALDIR").toStdString() : options.productDirectory;
@@ -287,7 +297,7 @@ int queryStatus(const ProductDirectory &product)
         return ExitRefused;
     }
     if (!registryGate())
-        return ExitRefused;
+        return refusal();
     studioGate(true);
     const int status = reportStatus(product);
     registryRelease();
@@ -326,7 +336,11 @@ int run(int argc, char **argv, const Options &options, bool quiet, RunLog &log)
     const Mode mode = modeFromArguments(argc, argv);
     log.add(QStringLiteral("mode"), QString::fromLatin1(modeName(mode)) + (options.dryRun ? QStringLiteral(", dry run") : QString()));
     // The prefix first: a missing one is no missing product.
-    if ((mode != ModeNone && (!registryGate() || !studioGate(options.dryRun))) || !catalogueGate(application, mode, product))
+    if (mode != ModeNone && !registryGate())
+        return refusal();
+    if (mode != ModeNone && !studioGate(options.dryRun))
+        return ExitHeld;
+    if (!catalogueGate(application, mode, product))
         return ExitRefused;
     // A quiet run needs no window, whose text would load the font database.
     static PluginInstall *window = quiet ? nullptr : createStatusWindow(application);
@@ -342,6 +356,9 @@ int run(int argc, char **argv, const Options &options, bool quiet, RunLog &log)
         log.add(QStringLiteral("outcome"), outcome.text);
     if (quiet && outcome.saved)
         std::printf("%s\n", outcome.text.toLocal8Bit().constData());
+    // The usage outcome is the status window's text; a script's reader gets the way on.
+    if (!outcome.understood)
+        std::fputs("ideweave: no -install or -uninstall given: 'ideweave --help' lists the options\n", stderr);
     std::fflush(stdout);
     if (!quiet && outcome.saved) {
         window->show();
@@ -354,18 +371,44 @@ QString commandLine(int argc, char **argv)
 {
     QStringList arguments;
     for (int index = 1; index < argc; ++index) {
-        const QString argument = QString::fromLocal8Bit(argv[index]);
+        const QString argument = argumentText(argv[index]);
         arguments << (argument.isEmpty() || argument.contains(QLatin1Char(' ')) ? QLatin1Char('"') + argument + QLatin1Char('"')
                                                                                 : argument);
     }
     return arguments.join(QLatin1Char(' '));
 }
 
+#ifdef _WIN32
+// The command line as Windows gives it, each argument in UTF-8, so that no
+// character of a path is lost to the ANSI code page.
+std::vector<std::string> commandLineArguments()
+{
+    int count = 0;
+    wchar_t **wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> arguments;
+    for (int index = 0; wide && index < count; ++index)
+        arguments.push_back(QString::fromWCharArray(wide[index]).toStdString());
+    LocalFree(wide);
+    return arguments;
+}
+#endif
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    const Options options = optionsFromArguments(argc, argv);
+#ifdef _WIN32
+    std::vector<std::string> texts = commandLineArguments();
+    std::vector<char *> arguments;
+    for (std::string &text : texts)
+        arguments.push_back(&text[0]);
+    const int argumentCount = int(arguments.size());
+    char **argumentValues = arguments.data();
+#else
+    const int argumentCount = argc;
+    char **argumentValues = argv;
+#endif
+    const Options options = optionsFromArguments(argumentCount, argumentValues);
     const bool quiet = options.quiet || options.status || options.help || options.version || !options.unknownOption.empty() ||
                        !options.missingValue.empty();
     if (quiet)
@@ -374,7 +417,8 @@ int main(int argc, char **argv)
         if (options.help)
             printUsage();
         else
-            std::printf("ideweave %s\n", IDEWEAVE_VERSION);
+            std::printf("ideweave %s\nCopyright (c) 2026 Brackwater Software\n"
+                        "MIT licence: this is free software, and there is NO WARRANTY.\n", IDEWEAVE_VERSION);
         return ExitDone;
     }
     // An option of a newer program fails safe here: nothing is read or written.
@@ -392,7 +436,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "ideweave: %s\n", logProblem.toLocal8Bit().constData());
         return ExitRefused;
     }
-    log.add(QStringLiteral("command line"), commandLine(argc, argv));
+    log.add(QStringLiteral("command line"), commandLine(argumentCount, argumentValues));
     const int status = run(argc, argv, options, quiet, log);
     log.add(QStringLiteral("registry"), QString::fromUtf8(registryLocation().c_str()));
     for (const QString &message : reportedMessages())

@@ -1,6 +1,8 @@
 // The operation that the command line asks for, and the options beside it.
 #pragma once
 
+#include <QString>
+
 #include <string>
 
 enum Mode { ModeNone = 0, ModeUninstall = 1, ModeInstall = 2 };
@@ -25,3 +27,14 @@ struct Options {
     std::string missingValue; // an option that takes a value, given none, or ""
 };
 Options optionsFromArguments(int argc, char **argv);
+
+// An argument's text: UTF-8 on Windows (the command line as Windows gives it,
+// see commandLineArguments), the locale's encoding elsewhere.
+inline QString argumentText(const std::string &argument)
+{
+#ifdef _WIN32
+    return QString::fromUtf8(argument.c_str());
+#else
+    return QString::fromLocal8Bit(argument.c_str());
+#endif
+}

@@ -21,6 +21,7 @@ struct RunOutcome {
     bool problemShown;
     bool changed;
     QString text;
+    bool held = false; // not saved, or saved at risk, because a program holds the registry
 };
 
 class PluginInstall : public QMessageBox {

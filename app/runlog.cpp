@@ -1,6 +1,10 @@
 #include "runlog.h"
 
+#include "mode.h"
+
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <iterator>
@@ -34,7 +38,7 @@ QString currentUser()
 int openForAppending(const std::string &path)
 {
 #ifdef _WIN32
-    const std::wstring name = QString::fromLocal8Bit(path.c_str()).toStdWString();
+    const std::wstring name = argumentText(path).toStdWString();
     return ::_wopen(name.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
 #else
     // A FIFO without a reader fails at once instead of holding the run, and a
@@ -94,12 +98,17 @@ RunLog::~RunLog()
 
 bool RunLog::open(const std::string &path, QString &problem)
 {
+    // A log in a folder that is not there yet (a first logon) gets it, made as
+    // the user who runs, as any program of the user's would make it.
+    const QString folder = QFileInfo(argumentText(path)).absolutePath();
+    if (!QFileInfo::exists(folder))
+        QDir().mkpath(folder);
     m_descriptor = openForAppending(path);
     if (m_descriptor < 0) {
-        problem = QStringLiteral("Cannot append to the log '%1': %2").arg(QString::fromLocal8Bit(path.c_str()), openProblem(errno));
+        problem = QStringLiteral("Cannot append to the log '%1': %2").arg(argumentText(path), openProblem(errno));
         return false;
     }
-    m_path = QString::fromLocal8Bit(path.c_str());
+    m_path = argumentText(path);
     m_lines << QDateTime::currentDateTimeUtc().toString(Qt::ISODate) + QStringLiteral(" ideweave " IDEWEAVE_VERSION);
     add(QStringLiteral("user"), currentUser());
     return true;

@@ -30,6 +30,7 @@ public:
     SaveResult save() override;
     void release() override { m_registry->release(); }
     std::string problem() const override { return m_registry->problem(); }
+    bool held() const override { return m_registry->held(); }
     std::string location() const override { return m_registry->location(); }
 
 private:

@@ -43,8 +43,10 @@ public:
     virtual SaveResult save() = 0;
     // Ends the hold on the registry; what was written and not saved is dropped where it can be.
     virtual void release() = 0;
-    // Why the last open or save failed.
+    // Why the last open or save failed, and whether because a program holds
+    // the registry (a running Wine): then the same run may go through later.
     virtual std::string problem() const = 0;
+    virtual bool held() const { return false; }
     // Where the registry is: a hive's file, or HKEY_CURRENT_USER.
     virtual std::string location() const = 0;
 };

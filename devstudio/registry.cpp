@@ -264,3 +264,4 @@ SaveResult registrySave() { return runJournal().save(); }
 void registryRelease() { runJournal().release(); }
 std::string registryLocation() { return runJournal().location(); }
 std::string registryProblem() { return runJournal().problem(); }
+bool registryHeld() { return runJournal().held(); }

@@ -85,6 +85,8 @@ std::string textOfStored(const std::string &stored);
 bool registryUsable();
 std::string registryLocation();
 std::string registryProblem();
+// Whether the last use of the registry failed because a program holds it.
+bool registryHeld();
 // The form in which the registry names a path of this machine: on Windows the
 // path itself; in a Wine prefix, an absolute Unix path becomes the Windows path
 // that Wine maps it to. False, with the reason, when there is no such form.

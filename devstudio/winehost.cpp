@@ -46,6 +46,7 @@ public:
     }
     void release() override { m_store.release(); }
     std::string problem() const override { return m_store.problem(); }
+    bool held() const override { return m_store.heldByWine(); }
     std::string location() const override { return m_store.location().hivePath; }
     const std::string &prefix() const { return m_store.location().prefix; }
 

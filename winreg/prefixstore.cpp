@@ -103,6 +103,7 @@ std::string PrefixStore::stopWineAdvice() const
 
 LONG PrefixStore::fail(LONG status, std::string problem)
 {
+    m_lastStatus = status;
     m_state = State::Failed;
     m_failure = status;
     m_problem = std::move(problem);
@@ -129,6 +130,7 @@ LONG PrefixStore::load()
         return m_failure;
     location();
     m_problem.clear();
+    m_lastStatus = ERROR_SUCCESS;
     std::string problem;
     if (!prefixAcceptable(m_location, problem))
         return fail(ERROR_BAD_PATHNAME, problem);
@@ -295,7 +297,7 @@ LONG PrefixStore::save()
     m_replaced = false;
     if (m_state != State::Ready)
         return m_state == State::Failed ? m_failure : ERROR_SUCCESS;
-    const LONG status = m_hive.changed() ? writeNewFile() : ERROR_SUCCESS;
+    const LONG status = m_lastStatus = m_hive.changed() ? writeNewFile() : ERROR_SUCCESS;
     m_hive = Hive();
     m_wineLock.release();
     m_lock.release();

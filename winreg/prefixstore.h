@@ -38,6 +38,9 @@ public:
     // Whether the last save put a new user.reg in place, even where it then
     // reported a problem (a Wine that started meanwhile may undo the change).
     bool replaced() const { return m_replaced; }
+    // Whether the last load or save failed because a program holds the registry:
+    // Wine running for the prefix, or another run of ours that did not let go in time.
+    bool heldByWine() const { return m_lastStatus == ERROR_LOCK_VIOLATION; }
     const HiveLocation &location() const;
 
 private:
@@ -59,6 +62,7 @@ private:
     FileStamp m_stamp;
     Hive m_hive;
     bool m_replaced = false;
+    LONG m_lastStatus = ERROR_SUCCESS;
 };
 
 } // namespace winreg

@@ -366,10 +366,11 @@ void IdeweaveTest::quietRuns_data()
     const QString noSearchPathRemedy = "ideweave: Developer Studio has stored no search path for this user: open Tools, "
                                        "Options, Directories in Developer Studio once, then install again\n";
     const QByteArray hive = freshHive(tools(3));
+    const QString usageHint = "ideweave: no -install or -uninstall given: 'ideweave --help' lists the options\n";
     quiet("install", hive, "reinstall /quiet", 0, installed + "\n");
     quiet("the last mode counts", hive, "-quiet -install uninstaller", 0, notInstalled + "\n");
-    quiet("usage", hive, "-quiet -Install", 2, usage + "\n");
-    quiet("a toolkit option's value is no mode", hive, "-quiet -style install", 2, usage + "\n");
+    quiet("usage", hive, "-quiet -Install", 2, usage + "\n", usageHint);
+    quiet("a toolkit option's value is no mode", hive, "-quiet -style install", 2, usage + "\n", usageHint);
     quiet("a problem on the way", freshHive(tools(16)), "-install -quiet", 1, notInstalled + "\n",
           "Info: TOO MANY TOOLS INSTALLED. \n Free at least two spaces in the tools menu bar.\n" + noRoomRemedy);
     quiet("in German", hiveHeader, "-install -quiet", 1, "Corvessa Brackwater Tindral: Optionen sind nicht installiert\n",
@@ -424,6 +425,10 @@ void IdeweaveTest::quietRuns_data()
           "Warning: TINDRALDIR holds the character U+00E9, which Developer Studio cannot read in the ANSI code page 1251\n",
           "TINDRALDIR=PREFIX/drive_c/Café");
     // Where the new file must go stands a directory.
+    // A program that holds the registry: the same run goes through once it is closed.
+    quiet("Wine is running", hive, "-install -quiet --detailed-exitcodes", 75, "",
+          "Warning: Cannot use the registry 'PREFIX/user.reg': Wine is running for the prefix PREFIX: close the programs "
+          "running under Wine, or run 'wineserver -k', and try again\n");
     quiet("a save that fails", hive, "-install -quiet", 1, "",
           "Error: Cannot save the registry 'PREFIX/user.reg': cannot create PREFIX/user.reg.ideweave-new: File exists\n");
     const char *const noDisplay = "Warning: Cannot open the status window: no display. Run with -quiet to work without a window.\n";
@@ -441,7 +446,7 @@ void IdeweaveTest::quietRuns_data()
     quiet("changed, with a problem", hiveHeader + options(old, true) + menu(tools(3) << viewer() << optionsTool()),
           "-uninstall -quiet --detailed-exitcodes", 6, uninstalled + "\n", "Error: Unable to open key for MS compiler\n"
           "ideweave: Developer Studio's search path is gone: open Tools, Options, Directories in Developer Studio once to make it again\n");
-    quiet("usage, in detail", hive, detailed, 64, usage + "\n");
+    quiet("usage, in detail", hive, detailed, 64, usage + "\n", usageHint);
     // A dry run: the changes it would make, and nothing saved.
     quiet("a dry run of an install", hive, "-install -quiet --dry-run --detailed-exitcodes", 2,
           "^would set HKEY_CURRENT_USER\\\\Software\\\\Microsoft\\\\Devstudio\\\\6\\.0\\\\Tools \"NumTools\": dword:00000003 -> "
@@ -486,7 +491,9 @@ void IdeweaveTest::quietRuns_data()
     quiet("help", hive, "--help", 0, "^Usage: ideweave \\{-install\\|-uninstall\\}.*--dry-run.*--detailed-exitcodes.*-status.*"
           "TINDRALDIR.*WINEPREFIX.*", "", "TINDRALDIR");
     quiet("-h", hive, "-h -install", 0, "^Usage: ideweave ", "", "TINDRALDIR");
-    quiet("version", hive, "--version", 0, "ideweave " IDEWEAVE_VERSION "\n", "", "TINDRALDIR");
+    quiet("version", hive, "--version", 0,
+          "ideweave " IDEWEAVE_VERSION "\nCopyright (c) 2026 Brackwater Software\n"
+          "MIT licence: this is free software, and there is NO WARRANTY.\n", "", "TINDRALDIR");
     quiet("--quiet", hive, "--quiet -install", 0, installed + "\n");
     quiet("an unknown option", hive, "-install --force -quiet", 2, "", "ideweave: unknown option '--force'\n");
     quiet("an unknown option, in detail", hive, "-install --force --detailed-exitcodes", 64, "", "ideweave: unknown option '--force'\n");
@@ -499,6 +506,7 @@ void IdeweaveTest::quietRuns_data()
           "ideweave: the option '--tindraldir' needs a value\n");
     // Option values are names, never modes.
     quiet("a log named like a mode", hive, "-install -quiet --log LOG/uninstall.log", 0, installed + "\n");
+    quiet("a log in folders still to be made", hive, "-install -quiet --log LOG/logs/ideweave/run.log", 0, installed + "\n");
     quiet("a log that cannot be appended to", hive, "-install -quiet --log=LOG", 255, "",
           "ideweave: Cannot append to the log 'LOG': Is a directory\n");
     quiet("--log without a value", hive, "-uninstall -quiet --log=", 2, "", "ideweave: the option '--log' needs a value\n");
@@ -518,6 +526,9 @@ void IdeweaveTest::quietRuns()
     QFile::copy(IDEWEAVE_GERMAN_CATALOGUE, product + "/lib/locale/ideweave_de.qm");
     if (QTest::currentDataTag() == QLatin1String("a save that fails"))
         QDir().mkpath(fixture.hivePath() + ".ideweave-new");
+    ServerStandIn wine;
+    if (QTest::currentDataTag() == QLatin1String("Wine is running"))
+        QVERIFY(wine.start(fixture.prefix()));
     QProcessEnvironment settings = QProcessEnvironment::systemEnvironment();
     for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "LC_ALL", "LANGUAGE"})
         settings.remove(name);
