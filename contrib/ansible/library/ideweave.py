@@ -1,7 +1,10 @@
-#!/usr/bin/python3
+#!/usr/bin/python
 # SPDX-License-Identifier: MIT
 # The ideweave module: hooks the Tindral tools into Developer Studio in one
 # Wine prefix, or takes them out, through the ideweave program on the host.
+
+from __future__ import absolute_import, division, print_function
+__metaclass__ = type
 
 DOCUMENTATION = r'''
 module: ideweave
@@ -13,14 +16,21 @@ description:
     is unhooked and hooked again for I(tindraldir) in one run. The result says
     so in C(converged).
   - Reports C(changed) from the program's exit status (C(--detailed-exitcodes)),
-    never from its text. Check mode is the program's C(--dry-run), which saves
-    nothing. Diff mode shows each registry value before and after.
+    never from its text, and each change from the run's own record (C(--log)).
+  - Check mode is the program's C(--dry-run), which saves nothing. Where the
+    prefix must be unhooked and hooked again, both runs are made for real on a
+    copy of the prefix made of hard links, so that check mode reports what the
+    real run would do; the prefix itself is not touched.
+  - Diff mode shows each registry value as the run found it and as it left it.
   - Run it as root, or as the prefix's owner. Run as root, ideweave does the
     whole run as the owner of the prefix.
 options:
   prefix:
-    description: The Wine prefix, an absolute path (its C(user.reg) is changed).
-    type: path
+    description:
+      - The Wine prefix, an absolute path (its C(user.reg) is changed), taken as
+        given; only a leading C(~) is expanded, to the home of the user who runs
+        the module. C($) and other characters are part of the name.
+    type: str
     required: true
   state:
     description: Whether the product is hooked in (C(present)) or not (C(absent)).
@@ -38,8 +48,8 @@ options:
     description: The user who must own the prefix; the task fails for a prefix of anyone else.
     type: str
   program:
-    description: The ideweave program.
-    type: path
+    description: The ideweave program, a name looked up in C(PATH) or a path taken as given.
+    type: str
     default: ideweave
 author: Brackwater Software
 '''
@@ -73,7 +83,9 @@ converged:
   returned: always
   type: bool
 changes:
-  description: Each registry value the run changed (in check mode, would change), one line each.
+  description:
+    - Each registry value the run changed (in check mode, would change), one line each,
+      in the order made; where the prefix was unhooked and hooked again, the lines of both runs.
   returned: always
   type: list
   elements: str
@@ -83,6 +95,8 @@ changes:
 import os
 import pwd
 import re
+import shutil
+import tempfile
 
 from ansible.module_utils.basic import AnsibleModule
 
@@ -117,54 +131,90 @@ def same_directory(first, second):
 
 
 class Prefix:
-    def __init__(self, module):
+    def __init__(self, module, path):
         self.module = module
-        self.prefix = module.params['prefix']
+        self.prefix = path
         self.program = module.params['program']
 
     def run(self, tindraldir, *arguments):
         environment = {'WINEPREFIX': self.prefix, 'TINDRALDIR': tindraldir, 'LC_ALL': 'C.UTF-8', 'LANG': 'C.UTF-8'}
-        return self.module.run_command([self.program] + list(arguments), environ_update=environment)
+        return self.module.run_command([self.program] + list(arguments), environ_update=environment, expand_user_and_vars=False)
 
     def status(self, tindraldir):
         rc, out, err = self.run(tindraldir, '-status')
         if rc not in (0, 1, 3):
-            self.module.fail_json(msg='ideweave -status failed: ' + (err or out).strip(), rc=rc)
+            self.module.fail_json(msg='ideweave -status failed (exit %d): %s' % (rc, (err or out).strip()), rc=rc)
         lines = dict(line.split(': ', 1) for line in out.splitlines() if ': ' in line)
         named = lines.get('product directory', 'none')
         return {'installed': rc == 0, 'hooked': rc != 3, 'state': lines.get('state', ''),
                 'product_directory': named if named == 'none' else unquoted(named)}
 
-    def change(self, mode, tindraldir):
-        """One run of ideweave: the change lines and whether it changed anything."""
-        arguments = [mode, '-quiet', '--detailed-exitcodes']
-        if self.module.check_mode or self.module._diff:
-            rc, out, err = self.run(tindraldir, *(arguments + ['--dry-run']))
-            self.check(rc, err, out, mode)
-            changes = [line[len('would '):] for line in out.splitlines() if line.startswith('would ')]
-            if self.module.check_mode:
-                return changes, rc == CHANGED
+    def change(self, mode, tindraldir, dry_run):
+        """One run of ideweave: the change lines of its record and whether it changed anything."""
+        record = os.path.join(self.module.tmpdir, 'ideweave-run.log')
+        if os.path.exists(record):
+            os.unlink(record)
+        arguments = [mode, '-quiet', '--detailed-exitcodes', '--log', record] + (['--dry-run'] if dry_run else [])
         rc, out, err = self.run(tindraldir, *arguments)
-        self.check(rc, err, out, mode)
-        if not (self.module.check_mode or self.module._diff):
-            changes = []
-        return changes, rc == CHANGED
-
-    def check(self, rc, err, out, mode):
         if rc not in (CHANGED, UNCHANGED):
             self.module.fail_json(msg='ideweave %s failed (exit %d): %s' % (mode, rc, (err or out).strip()), rc=rc,
                                   stderr=err, stdout=out)
+        label = 'would change: ' if dry_run else 'change: '
+        with open(record, encoding='utf-8') as lines:
+            changes = [line.rstrip('\n')[len(label):] for line in lines if line.startswith(label)]
+        return changes, rc == CHANGED
 
 
-def diff_of(changes):
-    """Each changed value before and after, as lines of key, name and data."""
-    before, after = [], []
+class Copy:
+    """The prefix again, made of hard links: its files are the prefix's until a
+    run replaces them, which a save does by renaming a new file over the old."""
+    def __init__(self, module, prefix):
+        self.module = module
+        # Beside the module's own folder, which only root may enter: the copy is
+        # the prefix owner's, and ideweave makes its runs as that owner.
+        self.folder = tempfile.mkdtemp(prefix='ideweave-check.')
+        os.chmod(self.folder, 0o711)
+        self.path = os.path.join(self.folder, 'prefix')
+        rc, out, err = module.run_command(['cp', '-al', prefix, self.path], expand_user_and_vars=False)
+        if rc != 0:
+            module.fail_json(msg='cannot copy %s for check mode: %s' % (prefix, (err or out).strip()))
+        # The copy records no server folder of the prefix's: Wine's record would name the owner's.
+        record = os.path.join(self.path, 'wineserver')
+        if os.path.lexists(record):
+            os.unlink(record)
+
+    def remove(self):
+        record = os.path.join(self.path, 'wineserver')
+        if os.path.isfile(record):
+            with open(record) as name:
+                folder = name.readline().strip()
+            if folder and '/' not in folder:
+                shutil.rmtree(os.path.join(os.environ.get('TMPDIR', '/tmp'), folder), ignore_errors=True)
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+
+def net_changes(changes):
+    """Each value once, as the first run found it and the last left it."""
+    order, first, last = [], {}, {}
     for line in changes:
         match = CHANGE_LINE.match('would ' + line)
         if not match:
             continue
         verb, key, name, data = match.groups()
         old, new = SET_DATA.match(data).groups() if verb == 'set' else (('', data) if verb == 'create' else (data, ''))
+        value = (key, name.lower())
+        if value not in first:
+            order.append(value)
+            first[value] = (key, name, old)
+        last[value] = new
+    return [(first[value][0], first[value][1], first[value][2], last[value]) for value in order
+            if first[value][2] != last[value]]
+
+
+def diff_of(changes):
+    """Each changed value before and after, as lines of key, name and data."""
+    before, after = [], []
+    for key, name, old, new in net_changes(changes):
         if old:
             before.append('%s %s: %s' % (key, name, old))
         if new:
@@ -172,36 +222,49 @@ def diff_of(changes):
     return {'before': '\n'.join(before) + '\n', 'after': '\n'.join(after) + '\n'}
 
 
+def converge(module, prefix, found, wanted, dry_run):
+    """The runs that bring the prefix where it is wanted: their changes, and whether any changed it."""
+    named = found['product_directory']
+    hooked_for = named if named != 'none' else wanted
+    if module.params['state'] == 'absent':
+        return prefix.change('-uninstall', hooked_for, dry_run) if found['hooked'] else ([], False)
+    if found['installed']:
+        return [], False
+    if not found['hooked']:
+        return prefix.change('-install', wanted, dry_run)
+    # Hooked for another directory, or in part: out first, with the directory the
+    # entries name; a check makes both runs on a copy, so that the second sees the first.
+    copy = Copy(module, prefix.prefix) if dry_run else None
+    target = Prefix(module, copy.path) if copy else prefix
+    try:
+        out, taken_out = target.change('-uninstall', hooked_for, False)
+        more, put_in = target.change('-install', wanted, False)
+    finally:
+        if copy:
+            copy.remove()
+    return out + more, taken_out or put_in
+
+
 def main():
     module = AnsibleModule(
-        argument_spec=dict(prefix=dict(type='path', required=True), state=dict(type='str', default='present', choices=['present', 'absent']),
+        argument_spec=dict(prefix=dict(type='str', required=True), state=dict(type='str', default='present', choices=['present', 'absent']),
                            tindraldir=dict(type='str', default='C:\\Tindral'), owner=dict(type='str'),
-                           program=dict(type='path', default='ideweave')),
+                           program=dict(type='str', default='ideweave')),
         supports_check_mode=True)
     params = module.params
+    path = os.path.expanduser(params['prefix']) if params['prefix'].startswith('~') else params['prefix']
     if params['owner']:
         try:
-            owner = pwd.getpwuid(os.stat(params['prefix']).st_uid).pw_name
+            owner = pwd.getpwuid(os.stat(path).st_uid).pw_name
         except (OSError, KeyError) as problem:
-            module.fail_json(msg='cannot tell who owns %s: %s' % (params['prefix'], problem))
+            module.fail_json(msg='cannot tell who owns %s: %s' % (path, problem))
         if owner != params['owner']:
-            module.fail_json(msg='the prefix %s belongs to %s, not %s' % (params['prefix'], owner, params['owner']))
-    prefix = Prefix(module)
-    wanted = params['tindraldir']
-    found = prefix.status(wanted)
-    named = found['product_directory']
-    changes, changed, converged = [], False, False
-    if params['state'] == 'absent':
-        if found['hooked']:
-            changes, changed = prefix.change('-uninstall', named if named != 'none' else wanted)
-    elif not found['installed']:
-        # Hooked for another directory, or in part: out first, with the directory the entries name.
-        if found['hooked']:
-            changes, changed = prefix.change('-uninstall', named if named != 'none' else wanted)
-            converged = True
-        more, installed = prefix.change('-install', wanted)
-        changes, changed = changes + more, changed or installed
-    final = found if module.check_mode else prefix.status(wanted)
+            module.fail_json(msg='the prefix %s belongs to %s, not %s' % (path, owner, params['owner']))
+    prefix = Prefix(module, path)
+    found = prefix.status(params['tindraldir'])
+    changes, changed = converge(module, prefix, found, params['tindraldir'], module.check_mode)
+    converged = params['state'] == 'present' and found['hooked'] and not found['installed']
+    final = found if module.check_mode else prefix.status(params['tindraldir'])
     result = dict(changed=changed, converged=converged, changes=changes, state=final['state'],
                   product_directory=final['product_directory'])
     if module._diff:
