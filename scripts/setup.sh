@@ -14,7 +14,7 @@ if [ "${1:-}" = "--windows" ] || [ "${1:-}" = "--tests" ]; then
 fi
 if [ "${1:-}" = "--tests" ]; then
     packages+=(g++-mingw-w64-x86-64 wine wine64 wine32:i386 unzip clang libclang-rt-14-dev xvfb x11-utils xdotool
-               imagemagick man-db groff-base locales diffutils util-linux time ansible-core lintian file)
+               imagemagick man-db groff-base locales diffutils util-linux time ansible-core ansible-lint lintian file)
 fi
 missing=()
 for package in "${packages[@]}"; do

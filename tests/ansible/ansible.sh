@@ -114,4 +114,12 @@ ansible-playbook -i "$work/hosts" "$playbooks/hook.yml" >"$work/play.out" 2>&1 &
 # A play that lists no user says so and fails.
 ansible-playbook -i "$work/hosts" "$playbooks/hook.yml" -e '{"ideweave_users": []}' >"$work/play.out" 2>&1 && fail "a play without users succeeds"
 grep -q "ideweave_users lists no user" "$work/play.out" || fail "a play without users does not say so: $(tail -n 5 "$work/play.out")"
+# The module's documentation reads as Ansible reads it, and the playbooks pass ansible-lint.
+ansible-doc -M "$playbooks/library" ideweave >/dev/null 2>"$work/doc.err" || fail "ansible-doc cannot read the module: $(cat "$work/doc.err")"
+head -n 1 "$playbooks/library/ideweave.py" | grep -qx '#!/usr/bin/python' && grep -q '^from __future__ import absolute_import, division, print_function$' \
+    "$playbooks/library/ideweave.py" && grep -q '^__metaclass__ = type$' "$playbooks/library/ideweave.py" || fail "the module lacks the sanity header"
+if command -v ansible-lint >/dev/null; then
+    (cd "$playbooks" && HOME=$work ansible-lint --offline -q hook.yml unhook.yml tasks/ideweave.yml) >"$work/lint.out" 2>&1 \
+        || fail "ansible-lint: $(cat "$work/lint.out")"
+fi
 finish "the playbooks hook and unhook three users' prefixes, report changes by exit status and keep check mode dry"
