@@ -33,6 +33,15 @@ status=0
 "$build/ideweave" -install -quiet || status=$?
 echo "(exit status $status)"
 echo
+# The change in short, from what ideweave itself reads back.
+status_line() { "$build/ideweave" -status 2>/dev/null | sed -n "s/^$1: //p"; }
+count_of() { sed -n 's/^"NumTools"=dword:0*\([0-9a-f]\)/\1/p' "$1" | head -n1; }
+echo "== In short:"
+echo "   Tools menu: the viewer's entry at $(status_line 'viewer entry'), the options entry at $(status_line 'options entry')" \
+     "(NumTools $(count_of "$work/user.reg.before") -> $(count_of "$WINEPREFIX/user.reg"))"
+echo "   search path (Path Dirs): $(status_line 'search path')"
+echo "   marker (ACTIVATION under the product's key): $(status_line marker)"
+echo
 echo "== What -install changed in user.reg:"
 diff -u --label user.reg.before --label user.reg.after "$work/user.reg.before" "$WINEPREFIX/user.reg" || true
 echo

@@ -20,7 +20,7 @@ release=$(sed -n 's/^ -- .*  [A-Z][a-z]*, \([0-9]*\) \([A-Z][a-z]*\) \([0-9]*\) 
 grep -q "^\.TH IDEWEAVE 1 \"$(date -d "$release" +%F)\" \"ideweave $version\"" "$build/ideweave.1" \
     || fail "the manual page does not carry the changelog's date $release"
 deb=$(BUILD_DIR=$work/build "$source/scripts/package-deb.sh")
-expected=$(printf '%s\n' usr/bin/ideweave usr/share/doc/ideweave/README.md usr/share/doc/ideweave/changelog.gz \
+expected=$(printf '%s\n' usr/bin/ideweave usr/share/doc/ideweave/README.md.gz usr/share/doc/ideweave/changelog.gz \
     usr/share/doc/ideweave/copyright usr/share/doc/ideweave/examples/ansible/{README.md,hook.yml,library/ideweave.py,tasks/ideweave.yml,unhook.yml} \
     usr/share/man/man1/ideweave.1.gz | sort)
 [ "$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sed 's|^\./||' | sort)" = "$expected" ] || fail "the .deb holds more or less"
