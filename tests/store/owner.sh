@@ -75,7 +75,7 @@ if command -v wineserver >/dev/null; then
     fresh_prefix
     as_nobody wineserver -p
     out=$(run "$ideweave" -install) && status=0 || status=$?
-    [ "$status" -eq 255 ] && grep -qF "run 'wineserver -k' as nobody" <<<"$out" || fail "root's run beside nobody's wineserver: $status $out"
+    [ "$status" -eq 75 ] && grep -qF "run 'wineserver -k' as nobody" <<<"$out" || fail "root's run beside nobody's wineserver: $status $out"
     stop_wine
     cmp -s "$work/prefix/user.reg" "$sample/user.reg" || fail "root's run beside nobody's wineserver changed user.reg"
     # The same when nobody's Wine keeps its server under a TMPDIR of the session's that root's run does not have.
@@ -84,7 +84,7 @@ if command -v wineserver >/dev/null; then
     as_nobody env TMPDIR="$work/nobodys-tmp" wineserver -p
     out=$(env -u TMPDIR WINEPREFIX="$work/prefix" TINDRALDIR='C:\Tindral' timeout 30 "$ideweave" -install -quiet --detailed-exitcodes 2>&1) \
         && status=0 || status=$?
-    [ "$status" -eq 255 ] && grep -qF "Wine is running for the prefix" <<<"$out" || fail "root's run beside nobody's wineserver under nobody's TMPDIR: $status $out"
+    [ "$status" -eq 75 ] && grep -qF "Wine is running for the prefix" <<<"$out" || fail "root's run beside nobody's wineserver under nobody's TMPDIR: $status $out"
     stop_wine
     cmp -s "$work/prefix/user.reg" "$sample/user.reg" || fail "root's run beside nobody's wineserver under nobody's TMPDIR changed user.reg"
 fi
@@ -125,7 +125,7 @@ if command -v wineserver >/dev/null; then
         out=$(run "$ideweave" -install) && status=0 || status=$?
         pkill -u nobody -x wineserver64 || pkill -u nobody wineserver || true
         rm -rf "$folder.old"
-        [ "$status" -eq 255 ] && grep -qF "Wine is running for the prefix" <<<"$out" || fail "a wineserver whose folder was $gone: $status $out"
+        [ "$status" -eq 75 ] && grep -qF "Wine is running for the prefix" <<<"$out" || fail "a wineserver whose folder was $gone: $status $out"
         cmp -s "$work/prefix/user.reg" "$sample/user.reg" || fail "root's run beside a wineserver whose folder was $gone changed user.reg"
     done
 fi

@@ -189,8 +189,8 @@ grep -qxF "$running" <<<"$dry_run" && grep -qxF 'Corvessa Brackwater Tindral opt
     || fail "a dry run beside Developer Studio does not say it and answer: $dry_run"
 before=$(tools_key)
 refused=$(beside_studio "$exe" -install -quiet) && status=0 || status=$?
-[ "$status" -eq 255 ] && grep -qF "Warning: ${running#ideweave: }" <<<"$refused" \
-    || fail "an install beside Developer Studio is not refused: $status $refused"
+[ "$status" -eq 75 ] && grep -qF "Warning: ${running#ideweave: }" <<<"$refused" \
+    || fail "an install beside Developer Studio is not refused with 75 (try again later): $status $refused"
 [ "$(tools_key)" = "$before" ] || fail "an install beside Developer Studio changed Developer Studio's keys"
 WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
 wait $studio 2>/dev/null || true
