@@ -9,11 +9,15 @@
 #include "winreg/unicode.h"
 #include "winreg/prefixstore.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <clocale>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <map>
+#include <vector>
 #include <iconv.h>
 #include <langinfo.h>
 
@@ -116,24 +120,117 @@ std::string utf8FromLocale(const std::string &text)
     return converted;
 }
 
-// The ANSI code page that Windows, and Wine, give a language ("de") of a
-// country ("AT").
-unsigned ansiCodePageOfLanguage(const std::string &language, const std::string &country)
+// The code pages that Windows gives as a locale's ANSI code page: the Western
+// one first, as Windows falls back to it, and the double-byte ones last.
+constexpr unsigned ansiCodePages[] = {1252, 1250, 1251, 1253, 1254, 1257, 1255, 1256, 1258, 874, 932, 949, 936, 950};
+
+// The C library's name of a locale that Windows names "sr-Latn-RS": "sr_RS.UTF-8@latin",
+// and "sr_RS.UTF-8" for the script a language is written in by default. A name
+// that already has the C library's form ("ru_RU.UTF-8") is kept.
+std::vector<std::string> libraryLocaleNames(const std::string &name)
 {
-    static const struct {
-        const char *languages;
-        unsigned codePage;
-    } codePages[] = {
-        {" cs hu pl ro sk sl hr sq bs ", 1250}, {" ru uk be bg mk sr kk ky tt mn tg ba ", 1251},
-        {" el ", 1253}, {" tr az uz ", 1254}, {" he yi ", 1255}, {" ar fa ur ", 1256},
-        {" et lv lt ", 1257}, {" vi ", 1258}, {" th ", 874}, {" ja ", 932}, {" ko ", 949},
-    };
-    if (language == "zh")
-        return country == "TW" || country == "HK" || country == "MO" ? 950 : 936;
-    for (const auto &entry : codePages)
-        if (std::strstr(entry.languages, (" " + language + " ").c_str()))
-            return entry.codePage;
-    return 1252;
+    if (name.find('-') == std::string::npos || name.find_first_of("_.") != std::string::npos)
+        return {name};
+    std::vector<std::string> parts;
+    for (size_t start = 0, end; start <= name.size(); start = end + 1)
+        parts.push_back(name.substr(start, (end = std::min(name.find('-', start), name.size())) - start));
+    std::string modifier;
+    if (parts.size() == 3 && parts[1].size() == 4) {
+        static const std::map<std::string, std::string> modifiers = {{"Latn", "latin"}, {"Cyrl", "cyrillic"}, {"Deva", "devanagari"}};
+        const auto found = modifiers.find(parts[1]);
+        modifier = found == modifiers.end() ? std::string() : "@" + found->second;
+        parts.erase(parts.begin() + 1);
+    }
+    const std::string base = parts[0] + (parts.size() > 1 ? "_" + parts[1] : std::string()) + ".UTF-8";
+    return modifier.empty() ? std::vector<std::string>{base} : std::vector<std::string>{base + modifier, base};
+}
+
+// The locale's own words as UTF-8: its month and day names, its morning and
+// evening, its country and language names. They hold the letters of its
+// script. Empty when this machine lacks the locale.
+std::string wordsOfLocale(const std::string &name)
+{
+    for (const std::string &candidate : libraryLocaleNames(name)) {
+        const locale_t locale = newlocale(LC_ALL_MASK, candidate.c_str(), nullptr);
+        if (!locale)
+            continue;
+        std::string words;
+        for (nl_item item = MON_1; item <= MON_12; ++item)
+            words += nl_langinfo_l(item, locale);
+        for (nl_item item = DAY_1; item <= DAY_7; ++item)
+            words += nl_langinfo_l(item, locale);
+        for (nl_item item : {AM_STR, PM_STR, _NL_ADDRESS_COUNTRY_NAME, _NL_ADDRESS_LANG_NAME})
+            words += nl_langinfo_l(item, locale);
+        std::string converted;
+        if (std::strcmp(nl_langinfo_l(CODESET, locale), "UTF-8") != 0 &&
+            convertText(words, nl_langinfo_l(CODESET, locale), "UTF-8", converted))
+            words = converted;
+        freelocale(locale);
+        return words;
+    }
+    return std::string();
+}
+
+// The legacy character sets that the C library's list of locales gives the
+// locale ("zh_TW BIG5"): they tell apart the double-byte code pages, which
+// write the same Han characters.
+std::vector<std::string> legacyCharsetsOfLocale(const std::string &name)
+{
+    const std::string libraryName = libraryLocaleNames(name).front();
+    const size_t dot = libraryName.find('.'), at = libraryName.find('@');
+    const std::string base = libraryName.substr(0, dot), modifier = at == std::string::npos ? std::string() : libraryName.substr(at);
+    std::vector<std::string> charsets;
+    std::ifstream supported("/usr/share/i18n/SUPPORTED");
+    std::string locale, charset;
+    while (supported >> locale >> charset) {
+        const size_t localeAt = locale.find('@');
+        const std::string localeModifier = localeAt == std::string::npos ? std::string() : locale.substr(localeAt);
+        if (locale.substr(0, std::min(locale.find('.'), localeAt)) == base && localeModifier == modifier && charset != "UTF-8")
+            charsets.push_back(charset);
+    }
+    return charsets;
+}
+
+// The ANSI code page of a locale, taken from the C library's data for it and
+// iconv's code pages: the one that writes the most of the locale's letters;
+// among equals, one that writes them as the locale's legacy character set does.
+unsigned ansiCodePageOfLocale(const std::string &name, const std::string &words)
+{
+    std::vector<std::string> letters;
+    for (size_t i = 0, length; i < words.size(); i += length) {
+        const unsigned char lead = words[i];
+        length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        if (lead >= 0x80)
+            letters.push_back(words.substr(i, length));
+    }
+    std::vector<std::string> legacyForms;
+    for (const std::string &charset : legacyCharsetsOfLocale(name))
+        if (std::string converted; convertText(words, "UTF-8", charset.c_str(), converted))
+            legacyForms.push_back(converted);
+    unsigned best = ansiCodePages[0];
+    size_t fewestMissing = letters.size() + 1;
+    bool bestIsLegacy = false;
+    for (const unsigned codePage : ansiCodePages) {
+        const std::string target = "CP" + std::to_string(codePage);
+        std::string converted;
+        const size_t missing = std::count_if(letters.begin(), letters.end(), [&](const std::string &letter) {
+            return !convertText(letter, "UTF-8", target.c_str(), converted);
+        });
+        const bool isLegacy = convertText(words, "UTF-8", target.c_str(), converted) &&
+                              std::find(legacyForms.begin(), legacyForms.end(), converted) != legacyForms.end();
+        if (missing < fewestMissing || (missing == fewestMissing && isLegacy && !bestIsLegacy)) {
+            best = codePage;
+            fewestMissing = missing;
+            bestIsLegacy = isLegacy;
+        }
+    }
+    return best;
+}
+
+std::string callerLocale()
+{
+    const char *name = std::setlocale(LC_CTYPE, nullptr);
+    return name ? name : "C";
 }
 
 // The locale that the prefix's user ran Wine with ("ru-RU"), as the prefix
@@ -148,16 +245,16 @@ std::string localeOfPrefixUser()
         if (!name.empty())
             return name;
     }
-    const char *name = std::setlocale(LC_CTYPE, nullptr);
-    return name ? name : "C";
+    return callerLocale();
 }
 
+// A locale that this machine lacks tells nothing: the caller's, then the Western code page, stands in.
 unsigned ansiCodePageOfPrefixUser()
 {
-    const std::string locale = localeOfPrefixUser();
-    const std::string language = locale.substr(0, locale.find_first_of("_-.@"));
-    const bool countryFollows = locale.size() >= language.size() + 3 && (locale[language.size()] == '_' || locale[language.size()] == '-');
-    return ansiCodePageOfLanguage(language, countryFollows ? locale.substr(language.size() + 1, 2) : std::string());
+    for (const std::string &name : {localeOfPrefixUser(), callerLocale()})
+        if (const std::string words = wordsOfLocale(name); !words.empty())
+            return ansiCodePageOfLocale(name, words);
+    return ansiCodePages[0];
 }
 
 } // namespace

@@ -32,13 +32,15 @@ if [ ${#missing[@]} -ne 0 ]; then
     DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 # Wine takes its language from the C library's locale, which must exist; the
-# tests run controllers and programs under German and Russian ones.
+# tests run controllers and programs under German and Russian ones, and judge
+# code pages by Serbian in both its scripts.
 if [ "${1:-}" = "--tests" ]; then
-    for locale in de_DE ru_RU; do
-        locale -a 2>/dev/null | grep -qix "$locale.utf-\?8" && continue
-        echo "Generating the $locale.UTF-8 locale"
-        "${as_root[@]}" sed -i "s/^# *\($locale.UTF-8 UTF-8\)/\1/" /etc/locale.gen
-        grep -q "^$locale.UTF-8 UTF-8" /etc/locale.gen || echo "$locale.UTF-8 UTF-8" | "${as_root[@]}" tee -a /etc/locale.gen >/dev/null
-        "${as_root[@]}" locale-gen >/dev/null
+    for locale in de_DE.UTF-8 ru_RU.UTF-8 sr_RS sr_RS@latin; do
+        locale -a 2>/dev/null | sed 's/\.utf8//' | grep -qx "${locale%.UTF-8}" && continue
+        echo "Generating the $locale locale"
+        "${as_root[@]}" sed -i "s/^# *\($locale UTF-8\)/\1/" /etc/locale.gen
+        grep -q "^$locale UTF-8" /etc/locale.gen || echo "$locale UTF-8" | "${as_root[@]}" tee -a /etc/locale.gen >/dev/null
+        generate=yes
     done
+    [ -z "${generate:-}" ] || "${as_root[@]}" locale-gen >/dev/null
 fi

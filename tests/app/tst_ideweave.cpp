@@ -418,12 +418,20 @@ void IdeweaveTest::quietRuns_data()
           "Warning: TINDRALDIR holds the character U+041A, which Developer Studio cannot read in the ANSI code page 1252\n",
           "TINDRALDIR=PREFIX/drive_c/Кино");
     quiet("Latin-1 under code page 1252", hive, "-install -quiet", 0, installed + "\n", "", "TINDRALDIR=PREFIX/drive_c/Café");
-    // The code page is that of the locale the prefix records for its user, whoever runs the program.
-    const QByteArray russian = hive + section("Control Panel\\International", "\"LocaleName\"=\"ru-RU\"\n");
-    quiet("Cyrillic where the prefix records Russian", russian, "-install -quiet", 0, installed + "\n", "", "TINDRALDIR=PREFIX/drive_c/Кино");
-    quiet("Latin-1 where the prefix records Russian", russian, "-install -quiet", 255, "",
-          "Warning: TINDRALDIR holds the character U+00E9, which Developer Studio cannot read in the ANSI code page 1251\n",
-          "TINDRALDIR=PREFIX/drive_c/Café");
+    // The code page is that of the locale the prefix records for its user, whoever runs the program,
+    // as the C library's data for it says: one language, two scripts.
+    const QByteArray serbianLatin = hive + section("Control Panel\\International", "\"LocaleName\"=\"sr-Latn-RS\"\n");
+    const QByteArray serbianCyrillic = hive + section("Control Panel\\International", "\"LocaleName\"=\"sr-Cyrl-RS\"\n");
+    quiet("Latin where the prefix records Serbian in Latin", serbianLatin, "-install -quiet", 0, installed + "\n", "",
+          "TINDRALDIR=PREFIX/drive_c/Šabac");
+    quiet("Cyrillic where the prefix records Serbian in Latin", serbianLatin, "-install -quiet", 255, "",
+          "Warning: TINDRALDIR holds the character U+041A, which Developer Studio cannot read in the ANSI code page 1250\n",
+          "TINDRALDIR=PREFIX/drive_c/Кино");
+    quiet("Cyrillic where the prefix records Serbian in Cyrillic", serbianCyrillic, "-install -quiet", 0, installed + "\n", "",
+          "TINDRALDIR=PREFIX/drive_c/Кино");
+    quiet("Latin where the prefix records Serbian in Cyrillic", serbianCyrillic, "-install -quiet", 255, "",
+          "Warning: TINDRALDIR holds the character U+0160, which Developer Studio cannot read in the ANSI code page 1251\n",
+          "TINDRALDIR=PREFIX/drive_c/Šabac");
     // Where the new file must go stands a directory.
     // A program that holds the registry: the same run goes through once it is closed.
     quiet("Wine is running", hive, "-install -quiet --detailed-exitcodes", 75, "",
