@@ -12,9 +12,6 @@
 
 #include <sys/stat.h>
 
-#include <atomic>
-#include <thread>
-
 namespace {
 
 // A value as "<type> <its bytes in hex>", strings in UTF-8 with their
@@ -84,7 +81,6 @@ private slots:
     void runningWineserver();
     void noWineserverStartsDuringTheSave_data();
     void noWineserverStartsDuringTheSave();
-    void theHiveIsNeverMissing();
     void prefixesAsWineJudgesThem_data();
     void prefixesAsWineJudgesThem();
 };
@@ -421,38 +417,6 @@ void HiveStoreTest::noWineserverStartsDuringTheSave()
         // Where Wine's lock could not be had, the problem says so and why.
         QCOMPARE(problem.contains("(Wine's lock could not be taken: cannot make a server folder under "), !lockAvailable);
     }
-}
-
-void HiveStoreTest::theHiveIsNeverMissing()
-{
-    // A Wine program starting while the hive is replaced must find a whole file, old or new.
-    HiveFixture hive(hiveHeader + section("S", "\"a\"=\"0\"\n"));
-    std::atomic<bool> saving{true};
-    std::atomic<int> missing{0}, partial{0}, reads{0};
-    std::thread reader([&] {
-        const QByteArray path = QFile::encodeName(hive.hivePath());
-        while (saving) {
-            QFile file(QString::fromLocal8Bit(path));
-            if (!file.open(QIODevice::ReadOnly)) {
-                ++missing;
-                continue;
-            }
-            const QByteArray text = file.readAll();
-            if (!text.startsWith(hiveHeader) || !text.endsWith("\"\n"))
-                ++partial;
-            ++reads;
-        }
-    });
-    for (int i = 1; i <= 300; ++i) {
-        setString("S", "a", QByteArray::number(i).constData());
-        registrySave();
-    }
-    saving = false;
-    reader.join();
-    QVERIFY(reads > 0);
-    QCOMPARE(missing.load(), 0);
-    QCOMPARE(partial.load(), 0);
-    QVERIFY(hive.text().contains("\"a\"=\"300\""));
 }
 
 void HiveStoreTest::prefixesAsWineJudgesThem_data()
