@@ -40,10 +40,6 @@ start_registry() { # ROW
     echo REGEDIT4
     echo '[HKEY_CURRENT_USER\Software\Microsoft\Devstudio\6.0\Build System\Components\Platforms\Win32 (x86)\Directories]'
     case $1 in
-        renumber) echo '"Path Dirs"="C:\\Tindral\\targets\\cvisual6\\cmd;C:\\Tindral\\bin\\intel\\win32;C:\\Common;C:\\VC98;C:\\My"'
-            printf '%s\n"ACTIVATION"=hex:00\n"Restore Path"="C:\\\\VC98"\n' "$options"
-            menu 'C:\first.exe' 'C:\Tindral\bin\intel\win32\tindview.exe' 'C:\Tindral\bin\intel\win32\tindopts.exe' 'C:\late.exe' ;;
-        tools15) echo '"Path Dirs"="C:\\VC98"'; menu $(seq -f 'C:\\t%g.exe' 15) ;;
         typed) # a lookalike of the user's before the product's entries, and a user's entry of other types behind them
             echo '"Path Dirs"="C:\\Tindral\\targets\\cvisual6\\cmd;C:\\Tindral\\bin\\intel\\win32;C:\\Common;C:\\VC98"'
             printf '%s\n"ACTIVATION"=hex:00\n"Restore Path"="C:\\\\VC98"\n' "$options"
@@ -72,7 +68,7 @@ outcome() { # PREFIX PRODUCT COMMAND...
     wait_wine "$prefix"
 }
 
-for row in 'kit D:\kit\rt' 'relative rt\' 'tools15 C:\Tindral' 'renumber C:\Tindral' 'typed C:\Tindral' 'cyrillic C:\Tindral'; do
+for row in 'kit D:\kit\rt' 'relative rt\' 'typed C:\Tindral' 'cyrillic C:\Tindral'; do
     name=${row%% *} product=${row#* }
     # The first rows call the program, the others its console twin, which must say and exit the same.
     windows_program=$com
@@ -107,7 +103,7 @@ for row in 'kit D:\kit\rt' 'relative rt\' 'tools15 C:\Tindral' 'renumber C:\Tind
         dry_run=$on_windows
         [[ "$name$mode" != cyrillic-uninstall* ]] || cyrillic=$on_windows
         echo "$arch $name $mode: $(head -n 2 <<<"$on_linux" | tr '\n' ' ')"
-        [[ "$mode" != *--dry-run* ]] || [[ "$on_windows" == *"would "* ]] || [[ " tools15 renumber typed cyrillic " == *" $name "* ]] \
+        [[ "$mode" != *--dry-run* ]] || [[ "$on_windows" == *"would "* ]] || [[ " typed cyrillic " == *" $name "* ]] \
             || fail "$arch $name: the dry run lists no change"
     done
     # Both logs hold the same record, but for the time, the user and the registry's name.
