@@ -33,9 +33,9 @@ if [ ${#missing[@]} -ne 0 ]; then
 fi
 # Wine takes its language from the C library's locale, which must exist; the
 # tests run controllers and programs under German and Russian ones, and judge
-# code pages by Serbian in both its scripts.
+# code pages by Serbian in both its scripts and by Chinese as Taiwan writes it.
 if [ "${1:-}" = "--tests" ]; then
-    for locale in de_DE.UTF-8 ru_RU.UTF-8 sr_RS sr_RS@latin; do
+    for locale in de_DE.UTF-8 ru_RU.UTF-8 sr_RS sr_RS@latin zh_TW.UTF-8; do
         locale -a 2>/dev/null | sed 's/\.utf8//' | grep -qx "${locale%.UTF-8}" && continue
         echo "Generating the $locale locale"
         "${as_root[@]}" sed -i "s/^# *\($locale UTF-8\)/\1/" /etc/locale.gen
