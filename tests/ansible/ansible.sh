@@ -3,8 +3,8 @@
 # of the sample prefix, over a local connection as root, the users listed in
 # the inventory's host_vars: the first hook changes 3, the second none; check
 # mode reports the change and leaves every user.reg byte for byte, and with
-# --diff shows each value before and after; German and Russian controller
-# locales give the same counts; a hook for another product directory converges
+# --diff shows each value before and after; a German controller
+# locale gives the same counts; a hook for another product directory converges
 # in one run, and its check says what that run does; the unhook restores each
 # prefix; every file keeps its owner; a prefix named with "$" is taken as
 # named; a prefix that cannot be used fails for its user alone, and the others'
@@ -69,8 +69,6 @@ statuses() { for user in "${users[@]}"; do # for the product directory $1, C:\Ti
     WINEPREFIX=$(readlink "$work/$user.prefix") TINDRALDIR=${1:-'C:\Tindral'} "$ideweave" -status >/dev/null && echo -n 0 || echo -n $?
 done; }
 
-[ "$(play hook.yml --check)" = 3 ] || fail "check mode does not report 3 changes"
-same_hives || fail "check mode changed a user.reg"
 [ "$(play hook.yml --check --diff)" = 3 ] || fail "check mode with --diff does not report 3 changes"
 same_hives || fail "check mode with --diff changed a user.reg"
 for sign in - +; do
@@ -83,7 +81,6 @@ cmp -s "$sample/user.reg" "$lookalike/user.reg" || fail "the prefix named with \
 [ "$(statuses)" = 000 ] || fail "after the hook the prefixes' statuses are $(statuses), not 000"
 [ "$(play hook.yml)" = 0 ] || fail "the second hook changes something"
 [ "$(LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 play hook.yml)" = 0 ] || fail "under a German locale the second hook changes something"
-[ "$(LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8 play hook.yml)" = 0 ] || fail "under a Russian locale the second hook changes something"
 # Hooked for C:\Tindral, hooked for C:\Other: unhooked and hooked again in one
 # run, which check mode shows as it is: the old directory before, the new after.
 [ "$(play hook.yml --check --diff -e 'tindraldir=C:\Other')" = 3 ] || fail "the check of a hook for C:\\Other does not report 3 changes"
@@ -116,8 +113,6 @@ ansible-playbook -i "$work/hosts" "$playbooks/hook.yml" -e '{"ideweave_users": [
 grep -q "ideweave_users lists no user" "$work/play.out" || fail "a play without users does not say so: $(tail -n 5 "$work/play.out")"
 # The module's documentation reads as Ansible reads it, and the playbooks pass ansible-lint.
 ansible-doc -M "$playbooks/library" ideweave >/dev/null 2>"$work/doc.err" || fail "ansible-doc cannot read the module: $(cat "$work/doc.err")"
-head -n 1 "$playbooks/library/ideweave.py" | grep -qx '#!/usr/bin/python' && grep -q '^from __future__ import absolute_import, division, print_function$' \
-    "$playbooks/library/ideweave.py" && grep -q '^__metaclass__ = type$' "$playbooks/library/ideweave.py" || fail "the module lacks the sanity header"
 if command -v ansible-lint >/dev/null; then
     (cd "$playbooks" && HOME=$work ansible-lint --offline -q hook.yml unhook.yml tasks/ideweave.yml) >"$work/lint.out" 2>&1 \
         || fail "ansible-lint: $(cat "$work/lint.out")"

@@ -16,10 +16,9 @@ work=$(mktemp -d /tmp/ideweave-owner.XXXXXX)
 # The server folder a run made for the prefix, as Debian's Wine names it, goes with the prefix.
 forget_server() { [ ! -f "$work/prefix/wineserver" ] || rm -rf "${TMPDIR:-/tmp}/$(cat "$work/prefix/wineserver")"; }
 as_nobody() { runuser -u nobody -- env WINEPREFIX="$work/prefix" WINEDEBUG=-all "$@"; }
-stop_wine() { # the servers of nobody's, under /tmp and under nobody's own TMPDIR
+stop_wine() { # nobody's server
     [ -d "$work/prefix" ] && command -v wineserver >/dev/null || return 0
     as_nobody sh -c 'wineserver -k 2>/dev/null; wineserver -w'
-    [ ! -d "$work/nobodys-tmp" ] || as_nobody env TMPDIR="$work/nobodys-tmp" sh -c 'wineserver -k 2>/dev/null; wineserver -w'
 }
 locker=
 stop_locker() { [ -z "$locker" ] || { pkill -u daemon -f fcntl.lockf || true; wait "$locker" 2>/dev/null || true; locker=; }; }
@@ -31,6 +30,14 @@ fresh_prefix() { # a copy of the sample, the user's, its hive in a mode of the u
     chown -R nobody: "$work/prefix" && chmod 640 "$work/prefix/user.reg"
 }
 run() { WINEPREFIX="$work/prefix" TINDRALDIR='C:\Tindral' timeout 30 "$@" -quiet 2>&1; }
+# refused STATUS TEXT WHAT COMMAND...: the command ends with STATUS, says TEXT and leaves user.reg as the sample's.
+refused() {
+    local status=$1 text=$2 what=$3 out ended=0
+    shift 3
+    out=$("$@") || ended=$?
+    [ "$ended" -eq "$status" ] && grep -qF -- "$text" <<<"$out" || fail "$what: $ended $out"
+    cmp -s "$work/prefix/user.reg" "$sample/user.reg" || fail "$what changed user.reg"
+}
 
 fresh_prefix
 [ "$(run "$ideweave" -install)" = "Corvessa Brackwater Tindral options installed" ] || fail "root's install"
@@ -59,34 +66,19 @@ done
 # A link of a third user's that leads to nobody's prefix is no way to nobody's registry.
 fresh_prefix
 ln -s "$work/prefix" "$work/daemons-prefix" && chown -h daemon "$work/daemons-prefix"
-out=$(WINEPREFIX="$work/daemons-prefix" TINDRALDIR='C:\Tindral' timeout 30 "$ideweave" -install -quiet 2>&1) && status=0 || status=$?
-[ "$status" -eq 255 ] && grep -q "through the link $work/daemons-prefix of daemon, but belongs to nobody" <<<"$out" \
-    || fail "root's run through daemon's link to nobody's prefix: $status $out"
-cmp -s "$work/prefix/user.reg" "$sample/user.reg" || fail "root's run through daemon's link changed nobody's user.reg"
+refused 255 "through the link $work/daemons-prefix of daemon, but belongs to nobody" "root's run through daemon's link to nobody's prefix" \
+    run env WINEPREFIX="$work/daemons-prefix" "$ideweave" -install
 # Wine runs a prefix only for its owner: another user's run is refused, however open the prefix.
 fresh_prefix
 chmod 777 "$work/prefix" && chmod 666 "$work/prefix/user.reg"
-out=$(run runuser -u daemon -- "$ideweave" -install) && status=0 || status=$?
-[ "$status" -eq 255 ] && grep -q "belongs to nobody" <<<"$out" || fail "another user's run on nobody's prefix: $status $out"
-cmp -s "$work/prefix/user.reg" "$sample/user.reg" && [ "$(stat -c %U "$work/prefix/user.reg")" = nobody ] \
-    || fail "another user's run changed nobody's user.reg"
+refused 255 "belongs to nobody" "another user's run on nobody's prefix" run runuser -u daemon -- "$ideweave" -install
+[ "$(stat -c %U "$work/prefix/user.reg")" = nobody ] || fail "another user's run took nobody's user.reg"
 # A wineserver of the owner's refuses root's run, and the advice names the owner.
 if command -v wineserver >/dev/null; then
     fresh_prefix
     as_nobody wineserver -p
-    out=$(run "$ideweave" -install) && status=0 || status=$?
-    [ "$status" -eq 75 ] && grep -qF "run 'wineserver -k' as nobody" <<<"$out" || fail "root's run beside nobody's wineserver: $status $out"
+    refused 75 "run 'wineserver -k' as nobody" "root's run beside nobody's wineserver" run "$ideweave" -install
     stop_wine
-    cmp -s "$work/prefix/user.reg" "$sample/user.reg" || fail "root's run beside nobody's wineserver changed user.reg"
-    # The same when nobody's Wine keeps its server under a TMPDIR of the session's that root's run does not have.
-    fresh_prefix
-    mkdir -m 700 "$work/nobodys-tmp" && chown nobody: "$work/nobodys-tmp"
-    as_nobody env TMPDIR="$work/nobodys-tmp" wineserver -p
-    out=$(env -u TMPDIR WINEPREFIX="$work/prefix" TINDRALDIR='C:\Tindral' timeout 30 "$ideweave" -install -quiet --detailed-exitcodes 2>&1) \
-        && status=0 || status=$?
-    [ "$status" -eq 75 ] && grep -qF "Wine is running for the prefix" <<<"$out" || fail "root's run beside nobody's wineserver under nobody's TMPDIR: $status $out"
-    stop_wine
-    cmp -s "$work/prefix/user.reg" "$sample/user.reg" || fail "root's run beside nobody's wineserver under nobody's TMPDIR changed user.reg"
 fi
 # Root's log is no way into a file root did not mean: a link that nobody planted
 # is refused, and so is a file of nobody's; nothing is appended or created.
@@ -96,11 +88,9 @@ runuser -u nobody -- ln -s "$work/root-only" "$work/logs/to-root.log"
 runuser -u nobody -- ln -s "$work/private/new.log" "$work/logs/to-new.log"
 runuser -u nobody -- touch "$work/logs/nobodys.log"
 for log in to-root.log to-new.log nobodys.log; do
-    out=$(run "$ideweave" -install --log "$work/logs/$log") && status=0 || status=$?
-    [ "$status" -eq 255 ] && grep -q "Cannot append to the log '$work/logs/$log'" <<<"$out" || fail "root's log $log: $status $out"
+    refused 255 "Cannot append to the log '$work/logs/$log'" "root's log $log" run "$ideweave" -install --log "$work/logs/$log"
 done
 [ ! -s "$work/root-only" ] && [ ! -e "$work/private/new.log" ] && [ ! -s "$work/logs/nobodys.log" ] || fail "root's log went through a link"
-cmp -s "$work/prefix/user.reg" "$sample/user.reg" || fail "a refused log changed user.reg"
 # A lock that another user made where nobody's server would keep one is no server of nobody's.
 fresh_prefix
 fake=/tmp/.wine-$(id -u nobody)/server-$(stat -c '%D' "$work/prefix" | sed 's/^0*//')-$(printf '%x' "$(stat -c %i "$work/prefix")")
@@ -122,11 +112,9 @@ if command -v wineserver >/dev/null; then
         folder=$(find /tmp/wine-* -maxdepth 1 -user nobody -name 'server-*' 2>/dev/null | head -n1)
         [ -n "$folder" ] || fail "nobody's wineserver made no server folder"
         if [ "$gone" = deleted ]; then rm -rf "$folder"; else mv "$folder" "$folder.old"; fi
-        out=$(run "$ideweave" -install) && status=0 || status=$?
+        refused 75 "Wine is running for the prefix" "a run beside a wineserver whose folder was $gone" run "$ideweave" -install
         pkill -u nobody -x wineserver64 || pkill -u nobody wineserver || true
         rm -rf "$folder.old"
-        [ "$status" -eq 75 ] && grep -qF "Wine is running for the prefix" <<<"$out" || fail "a wineserver whose folder was $gone: $status $out"
-        cmp -s "$work/prefix/user.reg" "$sample/user.reg" || fail "root's run beside a wineserver whose folder was $gone changed user.reg"
     done
 fi
 # A full disk: the save fails and leaves nothing behind, a log record is never cut.
