@@ -261,9 +261,12 @@ unsigned ansiCodePageOfPrefixUser()
 
 std::string codePageProblemOfText(const char *name, const std::string &value)
 {
+    const std::u16string text = winreg::utf8ToUtf16(utf8FromLocale(value));
+    // Every ANSI code page writes ASCII: the prefix's is judged only for text beyond it.
+    if (std::all_of(text.begin(), text.end(), [](char16_t unit) { return unit < 0x80; }))
+        return std::string();
     const unsigned codePage = ansiCodePageOfPrefixUser();
     const std::string target = "CP" + std::to_string(codePage);
-    const std::u16string text = winreg::utf8ToUtf16(utf8FromLocale(value));
     for (size_t i = 0; i < text.size(); ++i) {
         char32_t character = text[i];
         if (character >= 0xD800 && character < 0xDC00 && i + 1 < text.size())

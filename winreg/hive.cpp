@@ -251,21 +251,24 @@ size_t Hive::placeOfNewSection(std::u16string_view folded) const
     return low;
 }
 
-void Hive::save(const std::function<void(std::string_view)> &write, int64_t unixSeconds, uint64_t fileTime) const
+// The sections this run created, in the order they are written: by the file
+// section each goes before, then in key order.
+std::vector<Hive::NewSection> Hive::newSectionsInOrder() const
 {
-    struct Added {
-        size_t place;
-        std::u16string folded;
-        size_t section;
-    };
-    std::vector<Added> added;
+    std::vector<NewSection> added;
     for (size_t section = m_fileSections; section < m_sections.size(); ++section) {
         std::u16string folded = foldCase(m_sections[section].content->path);
         added.push_back({placeOfNewSection(folded), std::move(folded), section});
     }
-    std::sort(added.begin(), added.end(), [](const Added &a, const Added &b) {
+    std::sort(added.begin(), added.end(), [](const NewSection &a, const NewSection &b) {
         return a.place != b.place ? a.place < b.place : foldedPathLess(a.folded, b.folded);
     });
+    return added;
+}
+
+void Hive::save(const std::function<void(std::string_view)> &write, int64_t unixSeconds, uint64_t fileTime) const
+{
+    const std::vector<NewSection> added = newSectionsInOrder();
     // Untouched text that follows on untouched text goes out in one piece.
     const std::string_view text(m_text);
     size_t runBegin = 0, runEnd = 0;

@@ -58,6 +58,12 @@ private:
         uint32_t length;
     };
     static constexpr uint32_t none = UINT32_MAX;
+    // A section this run created: the file section it goes before, its folded path, its index.
+    struct NewSection {
+        size_t place;
+        std::u16string folded;
+        size_t section;
+    };
 
     bool enterSection(SectionSpan &span, FormatError &error);
     bool addKey(std::u16string_view folded, uint64_t hash, uint32_t section);
@@ -68,6 +74,7 @@ private:
     size_t newSection(std::u16string path);
     Section *sectionOf(std::u16string_view keyPath, bool forWriting);
     size_t placeOfNewSection(std::u16string_view folded) const;
+    std::vector<NewSection> newSectionsInOrder() const;
 
     std::string m_text;
     size_t m_preambleEnd = 0;

@@ -583,6 +583,17 @@ size_t longestComponent(std::u16string_view path)
     return longest;
 }
 
+// A key header's folded path, refused where Wine would drop the key.
+bool readSectionHeader(std::string_view line, std::u16string &folded, std::string &problem)
+{
+    if (!readFoldedHeader(line, folded, problem))
+        return false;
+    if (longestComponent(folded) <= maxKeyNameLength)
+        return true;
+    problem = "a key name of more than 256 characters, which Wine drops with its values";
+    return false;
+}
+
 // Whether line is hex data with a backslash before its end: Wine joins the next
 // line to it at the backslash, whatever follows it.
 bool hasInnerHexBackslash(std::string_view line, RegValue &value)
@@ -599,6 +610,19 @@ bool hasInnerHexBackslash(std::string_view line, RegValue &value)
     return inData != std::string_view::npos && inData + 1 != line.size();
 }
 
+// A value line's structure: whether its hex data goes on on the next line, and
+// whether Wine would read the lines otherwise than their kinds say.
+bool readValueStructure(std::string_view line, RegValue &scratch, bool &continued, std::string &problem)
+{
+    continued = line.back() == '\\';
+    if (continued && !continuesHexData(line, scratch, problem))
+        return false;
+    if (!hasInnerHexBackslash(line, scratch))
+        return true;
+    problem = "a backslash inside hex data, which Wine takes to join the next line to it";
+    return false;
+}
+
 } // namespace
 
 bool scanHive(std::string_view text, size_t &preambleEnd, const SectionVisitor &visit, FormatError &error)
@@ -609,10 +633,8 @@ bool scanHive(std::string_view text, size_t &preambleEnd, const SectionVisitor &
     const size_t firstNul = text.find('\0');
     LineReader lines(text, 1);
     std::string_view line;
-    if (lines.next(line) && firstNul <= line.size())
-        return fail(error, 1, "a NUL byte");
-    if (line != hiveSignature)
-        return fail(error, 1, "the first line is not \"WINE REGISTRY Version 2\"");
+    if (!lines.next(line) || firstNul <= line.size() || line != hiveSignature)
+        return fail(error, 1, firstNul <= line.size() ? "a NUL byte" : "the first line is not \"WINE REGISTRY Version 2\"");
     SectionSpan current;
     bool inSection = false;
     std::string problem;
@@ -644,20 +666,15 @@ bool scanHive(std::string_view text, size_t &preambleEnd, const SectionVisitor &
             current.begin = begin;
             current.firstLine = afterBlanks ? blankLine : lines.lineNumber();
             current.headerLine = lines.lineNumber();
-            if (!readFoldedHeader(line, current.folded, problem))
+            if (!readSectionHeader(line, current.folded, problem))
                 return fail(error, current.headerLine, problem);
-            if (longestComponent(current.folded) > maxKeyNameLength)
-                return fail(error, current.headerLine, "a key name of more than 256 characters, which Wine drops with its values");
             inSection = true;
         } else if (line[0] != ';' && line[0] != '#' && !inSection) {
             return fail(error, lines.lineNumber(), "unexpected text before the first key");
         } else if (line[0] == '"' || line[0] == '@') {
             valueLine = lines.lineNumber();
-            continued = line.back() == '\\';
-            if (continued && !continuesHexData(line, scratch, problem))
+            if (!readValueStructure(line, scratch, continued, problem))
                 return fail(error, valueLine, problem);
-            if (hasInnerHexBackslash(line, scratch))
-                return fail(error, valueLine, "a backslash inside hex data, which Wine takes to join the next line to it");
         } else if (line[0] != ';' && line[0] != '#') {
             return fail(error, lines.lineNumber(), "not a value line");
         }
