@@ -366,6 +366,10 @@ void IdeweaveTest::quietRuns_data()
                                        "Options, Directories in Developer Studio once, then install again\n";
     const QByteArray hive = freshHive(tools(3));
     const QString usageHint = "ideweave: no -install or -uninstall given: 'ideweave --help' lists the options\n";
+    // An install that cannot begin: a warning on standard error, status 255.
+    auto warned = [&](const char *name, const QString &warning, const QString &setting, const QByteArray &before = {}) {
+        quiet(name, before.isNull() ? hive : before, "-install -quiet", 255, "", "Warning: " + warning, setting);
+    };
     quiet("install", hive, "reinstall /quiet", 0, installed + "\n");
     quiet("the last mode counts", hive, "-quiet -install uninstaller", 0, notInstalled + "\n");
     quiet("usage", hive, "-quiet -Install", 2, usage + "\n", usageHint);
@@ -375,14 +379,11 @@ void IdeweaveTest::quietRuns_data()
               noSearchPathRemedy,
           "LANG=de_DE.UTF-8");
     // A missing prefix is named as such, before the product's catalogues are looked for in it.
-    quiet("no prefix, install", hive, "-install -quiet", 255, "",
-          "Warning: Cannot use the registry 'PREFIX/none/user.reg': the Wine prefix PREFIX/none does not exist\n",
-          "WINEPREFIX=PREFIX/none");
-    quiet("no TINDRALDIR", hive, "-install -quiet", 255, "",
-          "Warning: Fatal Error: please setup TINDRALDIR environment variable.\n"
-          "ideweave: set TINDRALDIR to the product's installation directory, then run again\n", "TINDRALDIR");
-    quiet("no catalogue directory", hive, "-install -quiet", 255, "",
-          "Warning: Fatal Error: directory doesn't exist 'PREFIX/dosdevices/c:/Missing//lib/locale'\n"
+    warned("no prefix, install", "Cannot use the registry 'PREFIX/none/user.reg': the Wine prefix PREFIX/none does not exist\n",
+           "WINEPREFIX=PREFIX/none");
+    warned("no TINDRALDIR", "Fatal Error: please setup TINDRALDIR environment variable.\n"
+           "ideweave: set TINDRALDIR to the product's installation directory, then run again\n", "TINDRALDIR");
+    warned("no catalogue directory", "Fatal Error: directory doesn't exist 'PREFIX/dosdevices/c:/Missing//lib/locale'\n"
           "ideweave: TINDRALDIR names no installed product (its lib/locale is missing): name the product's installation directory\n",
           "TINDRALDIR=C:\\Missing\\");
     // The product removed before it was unhooked: the uninstall still takes it out.
@@ -393,26 +394,23 @@ void IdeweaveTest::quietRuns_data()
     quiet("a malformed value of the search path's key", hiveHeader + section(DirectoriesKey, "\"x\"=bad\n"), "-uninstall -quiet", 255, "",
           "Warning: Cannot use the registry 'PREFIX/user.reg': line 8: unknown value type\n");
     // Wine takes only an absolute prefix, and without HOME the one in the home that the user's passwd entry names.
-    quiet("a relative prefix", hive, "-install -quiet", 255, "", "Warning: Cannot use the registry 'drive_c/../user.reg': "
-          "WINEPREFIX 'drive_c/..' is not an absolute path, and Wine uses no other\n", "WINEPREFIX=drive_c/..");
-    quiet("no HOME", hive, "-install -quiet", 255, "", "Warning: Cannot use the registry 'HOME/.wine/user.reg': "
-          "the Wine prefix HOME/.wine does not exist\n", "WINEPREFIX HOME");
+    warned("a relative prefix", "Cannot use the registry 'drive_c/../user.reg': WINEPREFIX 'drive_c/..' is not an absolute "
+           "path, and Wine uses no other\n", "WINEPREFIX=drive_c/..");
+    warned("no HOME", "Cannot use the registry 'HOME/.wine/user.reg': the Wine prefix HOME/.wine does not exist\n", "WINEPREFIX HOME");
     // The prefix has no drive for "/"; /usr/lib/locale exists on every system.
-    quiet("no drive leads to the product", hive, "-install -quiet", 255, "",
-          "Warning: No drive of the Wine prefix 'PREFIX' leads to '/usr'\n", "TINDRALDIR=/usr");
+    warned("no drive leads to the product", "No drive of the Wine prefix 'PREFIX' leads to '/usr'\n", "TINDRALDIR=/usr");
     // Product directories that Windows programs cannot open, or Developer Studio cannot read, are never written.
     auto refused = [&](const char *name, const QString &folder, const QString &why, const QByteArray &locale = {}) {
         const QByteArray recorded = section("Control Panel\\International", "\"LocaleName\"=\"" + locale + "\"\n");
-        quiet(name, locale.isEmpty() ? hive : hive + recorded, "-install -quiet", 255, "", "Warning: TINDRALDIR " + why + "\n",
-              "TINDRALDIR=PREFIX/drive_c/" + folder);
+        warned(name, "TINDRALDIR " + why + "\n", "TINDRALDIR=PREFIX/drive_c/" + folder, locale.isEmpty() ? hive : hive + recorded);
     };
     const QString cannotOpen = ": Windows programs cannot open a path that holds it";
     refused("a '|' in the product directory", "a|b", "holds the character '|'" + cannotOpen);
+    refused("a '\"' in the product directory", "a\"b", "holds the character '\"'" + cannotOpen);
     refused("a newline in the product directory", "a\nb", "holds the character 0x0A" + cannotOpen);
     refused("a ';' in the product directory", "a;b", "holds the character ';': it would split Developer Studio's search path at ';'");
-    quiet("a drive-relative product directory", hive, "-install -quiet", 255, "",
-          "Warning: TINDRALDIR names 'C:Tindral', a path relative to the current folder of its drive, which programs do not "
-          "share: name the product directory from the drive's root (C:\\...)\n", "TINDRALDIR=C:Tindral");
+    warned("a drive-relative product directory", "TINDRALDIR names 'C:Tindral', a path relative to the current folder of its "
+           "drive, which programs do not share: name the product directory from the drive's root (C:\\...)\n", "TINDRALDIR=C:Tindral");
     const QString unreadable = "holds the character %1, which Developer Studio cannot read in the ANSI code page %2";
     refused("Cyrillic under code page 1252", "Кино", unreadable.arg("U+041A", "1252"));
     // The code page is that of the locale the prefix records for its user, whoever runs the program, as the
@@ -475,6 +473,7 @@ void IdeweaveTest::quietRuns_data()
     // Conventional options beside the historical ones.
     quiet("help", hive, "--help", 0, "^Usage: ideweave \\{-install\\|-uninstall\\}.*--dry-run.*--detailed-exitcodes.*-status.*"
           "TINDRALDIR.*WINEPREFIX.*", "", "TINDRALDIR");
+    quiet("-h", hive, "-h -install", 0, "^Usage: ideweave ", "", "TINDRALDIR");
     quiet("version", hive, "--version", 0,
           "ideweave " IDEWEAVE_VERSION "\nCopyright (c) 2026 Brackwater Software\n"
           "MIT licence: this is free software, and there is NO WARRANTY.\n", "", "TINDRALDIR");

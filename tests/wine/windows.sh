@@ -92,7 +92,7 @@ for row in "${rows[@]}"; do
         wait_wine "$prefix"
         declare "${side}_prefix=$prefix"
     done
-    # The status and a dry run first: they tell the same and leave the registry as it was. The
+    # The status and a dry run first, then the changes, each followed by the registry as Wine reads it. The
     # install names the product by option only; the uninstall appends to a log.
     for mode in -status '-install --dry-run --detailed-exitcodes' "-install --tindraldir $product" '-uninstall --log C:\ideweave.log'; do
         given=$product
@@ -100,10 +100,6 @@ for row in "${rows[@]}"; do
         on_linux=$(outcome "$linux_prefix" "$given" "$linux" $mode -quiet)
         on_windows=$(outcome "$windows_prefix" "$given" wine "$windows_program" $mode -quiet)
         [ "$on_linux" = "$on_windows" ] || fail "$arch $name $mode: the programs differ: $(diff <(echo "$on_linux") <(echo "$on_windows"))"
-        [ "$mode" = -status ] && registry_before=$(sed -n '/^REGEDIT4\|^Windows Registry/,$p' <<<"$on_windows")
-        [[ "$mode" != *--tindraldir* ]] || [ "$(sed -n '/^REGEDIT4\|^Windows Registry/,$p' <<<"$dry_run")" = "$registry_before" ] \
-            || fail "$arch $name: the dry run changed the registry"
-        dry_run=$on_windows
         echo "$arch $name $mode: $(head -n 2 <<<"$on_linux" | tr '\n' ' ')"
     done
     # Both logs hold the same record, but for the time, the user and the registry's name.
