@@ -4,14 +4,13 @@
 #include "winreg/hiveformat.h"
 #include "winreg/unicode.h"
 
+#include <algorithm>
+
 
 namespace {
 
 // Key paths and value names compare as the registry compares them: folded as Wine folds them.
-bool sameName(const std::string &a, const std::string &b)
-{
-    return winreg::foldCase(winreg::utf8ToUtf16(a)) == winreg::foldCase(winreg::utf8ToUtf16(b));
-}
+std::u16string folded(const std::string &name) { return winreg::foldCase(winreg::utf8ToUtf16(name)); }
 
 } // namespace
 
@@ -38,19 +37,19 @@ void Journal::discard()
 
 Journal::ValueChange *Journal::changeOf(const std::string &keyPath, const std::string &name)
 {
+    const std::u16string path = folded(keyPath), value = folded(name);
     for (ValueChange &change : m_changes)
-        if (sameName(change.keyPath, keyPath) && sameName(change.name, name))
+        if (change.foldedName == value && change.foldedPath == path)
             return &change;
     return nullptr;
 }
 
-void Journal::createKey(const std::string &path) { m_createdKeys.push_back(path); }
+void Journal::createKey(const std::string &path) { m_createdKeys.push_back(folded(path)); }
 
 LONG Journal::keyExists(const std::string &path)
 {
-    for (const std::string &created : m_createdKeys)
-        if (sameName(created, path))
-            return ERROR_SUCCESS;
+    if (std::find(m_createdKeys.begin(), m_createdKeys.end(), folded(path)) != m_createdKeys.end())
+        return ERROR_SUCCESS;
     return m_registry->keyExists(path);
 }
 
@@ -80,7 +79,7 @@ LONG Journal::write(const std::string &path, const std::string &name, const Stor
         return found;
     if (!after.present && !before.present)
         return ERROR_FILE_NOT_FOUND;
-    m_changes.push_back({path, name, before, after});
+    m_changes.push_back({path, name, folded(path), folded(name), before, after});
     return ERROR_SUCCESS;
 }
 

@@ -37,6 +37,7 @@ private:
     struct ValueChange {
         std::string keyPath;
         std::string name;
+        std::u16string foldedPath, foldedName; // as the registry compares them
         StoredValue before; // as the run found it
         StoredValue after; // as the run left it
     };
@@ -44,7 +45,7 @@ private:
 
     KeyStore *m_registry;
     bool m_dryRun = false;
-    std::vector<std::string> m_createdKeys;
+    std::vector<std::u16string> m_createdKeys; // folded
     std::vector<ValueChange> m_changes; // one a value, in the order of first change
 };
 
