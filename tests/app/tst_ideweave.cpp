@@ -400,9 +400,12 @@ void IdeweaveTest::quietRuns_data()
     // The prefix has no drive for "/"; /usr/lib/locale exists on every system.
     warned("no drive leads to the product", "No drive of the Wine prefix 'PREFIX' leads to '/usr'\n", "TINDRALDIR=/usr");
     // Product directories that Windows programs cannot open, or Developer Studio cannot read, are never written.
+    // The hive with the locale the prefix records for its user, or without one.
+    auto recording = [&](const QByteArray &locale) {
+        return locale.isEmpty() ? hive : hive + section("Control Panel\\International", "\"LocaleName\"=\"" + locale + "\"\n");
+    };
     auto refused = [&](const char *name, const QString &folder, const QString &why, const QByteArray &locale = {}) {
-        const QByteArray recorded = section("Control Panel\\International", "\"LocaleName\"=\"" + locale + "\"\n");
-        warned(name, "TINDRALDIR " + why + "\n", "TINDRALDIR=PREFIX/drive_c/" + folder, locale.isEmpty() ? hive : hive + recorded);
+        warned(name, "TINDRALDIR " + why + "\n", "TINDRALDIR=PREFIX/drive_c/" + folder, recording(locale));
     };
     const QString cannotOpen = ": Windows programs cannot open a path that holds it";
     refused("a '|' in the product directory", "a|b", "holds the character '|'" + cannotOpen);
@@ -418,9 +421,8 @@ void IdeweaveTest::quietRuns_data()
     // code pages write them, and Taiwan's is the one its legacy character set matches.
     refused("Cyrillic where the prefix records Serbian in Latin", "Кино", unreadable.arg("U+041A", "1250"), "sr-Latn-RS");
     refused("Latin where the prefix records Serbian in Cyrillic", "Šabac", unreadable.arg("U+0160", "1251"), "sr-Cyrl-RS");
-    quiet("Cyrillic where the prefix records Serbian in Cyrillic",
-          hive + section("Control Panel\\International", "\"LocaleName\"=\"sr-Cyrl-RS\"\n"), "-install -quiet", 0,
-          installed + "\n", "", "TINDRALDIR=PREFIX/drive_c/Кино");
+    quiet("Cyrillic where the prefix records Serbian in Cyrillic", recording("sr-Cyrl-RS"), "-install -quiet", 0, installed + "\n",
+          "", "TINDRALDIR=PREFIX/drive_c/Кино");
     refused("Simplified Chinese where the prefix records Chinese of Taiwan", "测试", unreadable.arg("U+6D4B", "950"), "zh-TW");
     // A program that holds the registry: the same run goes through once it is closed.
     quiet("Wine is running", hive, "-install -quiet --detailed-exitcodes", 75, "",
