@@ -143,9 +143,11 @@ void IdeweaveTest::runRow()
     failWritesOf(failingValue);
     if (failingValue == "the save") // where the new file must go stands a directory
         QDir().mkpath(hive.hivePath() + ".ideweave-new");
-    ServerStandIn wine; // a Wine of another build starts while the new file is put in place
+    // A wineserver under a TMPDIR of its own, which the run's lock cannot hold off, starts while the new file is put in place.
+    QTemporaryDir serverTmpdir;
+    WineServerGuard wine(hive.prefix(), serverTmpdir.path());
     if (failingValue == "Wine starting")
-        beforeRename([&] { wine.start(hive.prefix()); });
+        beforeRename([&] { wine.start(); });
     std::unique_ptr<PluginInstall> window(createStatusWindow(application()));
     QCOMPARE(window->windowTitle(), "Tindral for VisualC++ 6.0 Installation");
     QVERIFY(window->icon() == QMessageBox::Information && window->standardButtons() == QMessageBox::Ok && window->isModal());
@@ -508,13 +510,13 @@ void IdeweaveTest::quietRuns()
     const QString product = fixture.prefix() + "/drive_c/Tindral";
     QDir().mkpath(product + "/lib/locale");
     QFile::copy(IDEWEAVE_GERMAN_CATALOGUE, product + "/lib/locale/ideweave_de.qm");
-    ServerStandIn wine;
-    if (QTest::currentDataTag() == QLatin1String("Wine is running"))
-        QVERIFY(wine.start(fixture.prefix()));
     QProcessEnvironment settings = QProcessEnvironment::systemEnvironment();
     for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "LC_ALL", "LANGUAGE"})
         settings.remove(name);
     QTemporaryDir temporary; // where Debian's Wine, and so a run, would make its server folders
+    WineServerGuard wine(fixture.prefix(), temporary.path());
+    if (QTest::currentDataTag() == QLatin1String("Wine is running"))
+        QCOMPARE(wine.start(), 0);
     settings.insert("TMPDIR", temporary.path());
     const QStringList filesBefore = filesBelow(fixture.prefix());
     settings.insert("LANG", "C.UTF-8");

@@ -73,13 +73,6 @@ fresh_prefix
 chmod 777 "$work/prefix" && chmod 666 "$work/prefix/user.reg"
 refused 255 "belongs to nobody" "another user's run on nobody's prefix" run runuser -u daemon -- "$ideweave" -install
 [ "$(stat -c %U "$work/prefix/user.reg")" = nobody ] || fail "another user's run took nobody's user.reg"
-# A wineserver of the owner's refuses root's run, and the advice names the owner.
-if command -v wineserver >/dev/null; then
-    fresh_prefix
-    as_nobody wineserver -p
-    refused 75 "run 'wineserver -k' as nobody" "root's run beside nobody's wineserver" run "$ideweave" -install
-    stop_wine
-fi
 # Root's log is no way into a file root did not mean: a link that nobody planted
 # is refused, and so is a file of nobody's; nothing is appended or created.
 fresh_prefix
@@ -104,15 +97,18 @@ f = open(sys.argv[1], "w"); fcntl.lockf(f, fcntl.LOCK_EX); print("locked", flush
     stop_locker
     rm -rf "/tmp/.wine-$(id -u nobody)"
 fi
-# A wineserver whose server folder was deleted or renamed still holds the registry.
+# A wineserver of the owner's refuses root's run with advice that names the owner,
+# also one whose server folder was deleted or renamed.
 if command -v wineserver >/dev/null; then
-    for gone in deleted renamed; do
+    for folder_is in kept deleted renamed; do
         fresh_prefix
         as_nobody wineserver -p
         folder=$(find /tmp/wine-* -maxdepth 1 -user nobody -name 'server-*' 2>/dev/null | head -n1)
         [ -n "$folder" ] || fail "nobody's wineserver made no server folder"
-        if [ "$gone" = deleted ]; then rm -rf "$folder"; else mv "$folder" "$folder.old"; fi
-        refused 75 "Wine is running for the prefix" "a run beside a wineserver whose folder was $gone" run "$ideweave" -install
+        [ "$folder_is" != deleted ] || rm -rf "$folder"
+        [ "$folder_is" != renamed ] || mv "$folder" "$folder.old"
+        refused 75 "Wine is running for the prefix $work/prefix: close the programs running under Wine, or run 'wineserver -k' as nobody" \
+            "a run beside nobody's wineserver, its folder $folder_is" run "$ideweave" -install
         pkill -u nobody -x wineserver64 || pkill -u nobody wineserver || true
         rm -rf "$folder.old"
     done

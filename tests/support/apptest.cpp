@@ -1,8 +1,6 @@
 #include "apptest.h"
 
 #include <cerrno>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "winreg/hiveformat.h"
 #include "winreg/unicode.h"
@@ -11,6 +9,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
+#include <QProcess>
 
 
 HiveFixture::HiveFixture(const QByteArray &hiveText, bool withRoot)
@@ -203,30 +202,11 @@ extern "C" char *__wrap_mkdtemp(char *pattern)
 void beforeRename(const std::function<void()> &hook) { renameHook = hook; }
 void failMkdtemp(bool fail) { mkdtempFails = fail; }
 
-bool ServerStandIn::start(const QString &prefix)
-{
-    struct stat info;
-    if (::stat(QFile::encodeName(prefix).constData(), &info) != 0)
-        return false;
-    const QString folder = QString("/tmp/.wine-%1/server-%2-%3").arg(::getuid()).arg(qulonglong(info.st_dev), 0, 16).arg(qulonglong(info.st_ino), 0, 16);
-    QDir().mkpath(folder);
-    m_process.setWorkingDirectory(folder);
-    m_process.start("sleep", {"600"});
-    return m_process.waitForStarted();
-}
-
-ServerStandIn::~ServerStandIn()
-{
-    m_process.kill();
-    m_process.waitForFinished();
-    if (!m_process.workingDirectory().isEmpty())
-        QDir(m_process.workingDirectory()).removeRecursively();
-}
-
 WineServerGuard::WineServerGuard(const QString &prefix, const QString &tmpdir) : m_prefix(prefix), m_tmpdir(tmpdir) {}
 
 int WineServerGuard::start(const QStringList &arguments) const
 {
+    m_started = true;
     QProcess server;
     server.setProcessEnvironment(environment());
     server.start("wineserver", arguments);

@@ -5,7 +5,6 @@
 
 #include "devstudio/registry.h"
 
-#include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -67,23 +66,16 @@ void beforeRename(const std::function<void()> &hook);
 // Makes the store's attempts to make a Wine server folder fail, or work again.
 void failMkdtemp(bool fail);
 
-// A process that works in upstream Wine's server folder of a prefix, as a
-// wineserver of another Wine build would: it goes, with the folder, with the object.
-class ServerStandIn {
-public:
-    ~ServerStandIn();
-    bool start(const QString &prefix);
-
-private:
-    QProcess m_process;
-};
-
 // Starts wineservers for a prefix (with TMPDIR, or without one) and stops them
 // when it goes, on every way out of a test.
 class WineServerGuard {
 public:
     WineServerGuard(const QString &prefix, const QString &tmpdir = {});
-    ~WineServerGuard() { stop(); }
+    ~WineServerGuard()
+    {
+        if (m_started)
+            stop();
+    }
     // Runs "wineserver ARGUMENTS" and returns its exit status: "-p" stays running
     // in the background (0), and exits with 2 when another server holds the lock.
     int start(const QStringList &arguments = {"-p"}) const;
@@ -93,4 +85,5 @@ public:
 private:
     QString m_prefix;
     QString m_tmpdir;
+    mutable bool m_started = false;
 };

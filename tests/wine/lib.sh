@@ -46,12 +46,23 @@ new_prefix() {
     prefix=$dir
 }
 
+# The first visible window of this title (a pattern), waited for up to 30 seconds.
+window_titled() {
+    local id
+    for _ in $(seq 300); do
+        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1) && [ -n "$id" ] && echo "$id" && return
+        sleep 0.1
+    done
+    return 1
+}
+press_return() { xdotool windowactivate --sync "$1" key Return 2>/dev/null || xdotool windowfocus --sync "$1" key Return; }
+
 # check_window TITLE SCREENSHOT COMMAND...: on a new X display, the command shows
 # a window of that title and at least 300x100, and ends after Return with the
 # status $expected_status (0 unless set); a box titled $box_title, when set,
 # comes first and is closed with Return.
 check_window() {
-    local title=$1 screenshot=$2 window= program status=0 expected=${expected_status:-0}
+    local title=$1 screenshot=$2 window program status=0 expected=${expected_status:-0}
     shift 2
     for tool in Xvfb xdotool xdpyinfo import; do command -v $tool >/dev/null || skip "$tool is not installed"; done
     # Xvfb picks a free display itself and names it once it takes connections;
@@ -67,25 +78,16 @@ check_window() {
     "$@" &
     program=$!
     if [ -n "${box_title:-}" ]; then
-        for _ in $(seq 300); do
-            window=$(xdotool search --onlyvisible --name "^$box_title\$" 2>/dev/null | head -n 1) && [ -n "$window" ] && break
-            sleep 0.1
-        done
-        [ -n "$window" ] || { fail "no box titled '$box_title'"; kill $program; return; }
+        window=$(window_titled "$box_title") || { fail "no box titled '$box_title'"; kill $program; return; }
         sleep 0.5
-        xdotool windowactivate --sync "$window" key Return 2>/dev/null || xdotool windowfocus --sync "$window" key Return
-        window=
+        press_return "$window"
     fi
-    for _ in $(seq 300); do
-        window=$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | head -n 1) && [ -n "$window" ] && break
-        sleep 0.1
-    done
-    [ -n "$window" ] || { fail "no window titled '$title'"; kill $program; return; }
+    window=$(window_titled "$title") || { fail "no window titled '$title'"; kill $program; return; }
     sleep 1 # let it paint
     eval "$(xdotool getwindowgeometry --shell "$window")"
     [ "$WIDTH" -ge 300 ] && [ "$HEIGHT" -ge 100 ] || fail "the window is ${WIDTH}x$HEIGHT, smaller than 300x100"
     import -window root -crop "${WIDTH}x$HEIGHT+$X+$Y" "$screenshot" && echo "window ${WIDTH}x$HEIGHT: $screenshot"
-    xdotool windowactivate --sync "$window" key Return 2>/dev/null || xdotool windowfocus --sync "$window" key Return
+    press_return "$window"
     for _ in $(seq 100); do kill -0 $program 2>/dev/null || break; sleep 0.1; done
     kill $program 2>/dev/null && fail "the program still runs after Return"
     wait $program || status=$?
