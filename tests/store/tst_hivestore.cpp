@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -49,6 +50,14 @@ LONG setString(const QByteArray &keyPath, const char *name, const char *text)
         status = regSetString(key, name, text);
     regClose(key);
     return status;
+}
+
+// "server-<dev>-<inode>" of the prefix directory, the name of its server folders.
+QString serverFolderName(const QString &prefix)
+{
+    struct stat info = {};
+    ::stat(QFile::encodeName(prefix).constData(), &info);
+    return QString("server-%1-%2").arg(qulonglong(info.st_dev), 0, 16).arg(qulonglong(info.st_ino), 0, 16);
 }
 
 // Takes the section whose header begins with header out of text.
@@ -309,17 +318,23 @@ void HiveStoreTest::runningWineserver_data()
 {
     QTest::addColumn<bool>("serverTmpdir"); // the server's TMPDIR names a folder of the test's, as libpam-tmpdir sets it
     QTest::addColumn<bool>("runTmpdir");    // the run has the same TMPDIR
-    QTest::newRow("in /tmp") << false << false;
-    QTest::newRow("under TMPDIR") << true << true;
-    QTest::newRow("under a TMPDIR the run does not have") << true << false;
+    // Only the lock held, in the server folder under that root, by a process that shows no wineserver,
+    // as one in another PID namespace (a sandboxed Wine) shows none; "": a real wineserver.
+    QTest::addColumn<QString>("lockOnly");
+    QTest::newRow("in /tmp") << false << false << QString();
+    QTest::newRow("under TMPDIR") << true << true << QString();
+    QTest::newRow("under a TMPDIR the run does not have") << true << false << QString();
+    QTest::newRow("only its lock, under TMPDIR") << true << true << "TMPDIR/wine-recorded";
+    QTest::newRow("only its lock, in upstream's folder") << false << false << QString("/tmp/.wine-%1").arg(::getuid());
 }
 
 void HiveStoreTest::runningWineserver()
 {
     // A running wineserver holds the registry and would overwrite the file: no
-    // load, wherever its server folder lies.
+    // load, wherever its server folder lies, and where only its lock shows.
     QFETCH(bool, serverTmpdir);
     QFETCH(bool, runTmpdir);
+    QFETCH(QString, lockOnly);
     if (QStandardPaths::findExecutable("wineserver").isEmpty())
         QSKIP("wineserver is not installed");
     const QByteArray before = hiveHeader + section("S", "\"a\"=\"1\"\n");
@@ -329,12 +344,31 @@ void HiveStoreTest::runningWineserver()
     const QByteArray oldTmpdir = qgetenv("TMPDIR");
     runTmpdir ? qputenv("TMPDIR", tmp.toLocal8Bit()) : qunsetenv("TMPDIR");
     WineServerGuard wine(hive.prefix(), tmp);
-    QCOMPARE(wine.start(), 0);
+    QProcess locker;
+    const QString root = QString(lockOnly).replace("TMPDIR", tmp), folder = root + "/" + serverFolderName(hive.prefix());
+    const bool rootExisted = QFileInfo::exists(root);
+    if (lockOnly.isEmpty()) {
+        QCOMPARE(wine.start(), 0);
+    } else {
+        // Debian's Wine names its folder under TMPDIR in the prefix's file "wineserver", of mode 0400.
+        QFile recorded(hive.prefix() + "/wineserver");
+        QVERIFY(recorded.open(QIODevice::WriteOnly) && recorded.write("wine-recorded") && recorded.setPermissions(QFile::ReadOwner));
+        recorded.close();
+        QVERIFY(QDir().mkpath(folder) && QFile::setPermissions(root, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner) &&
+                QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        locker.start("python3", {"-c", "import fcntl, sys, time\nf = open(sys.argv[1], 'w')\nfcntl.lockf(f, fcntl.LOCK_EX)\n"
+                                       "print('locked', flush=True)\ntime.sleep(60)", folder + "/lock"});
+        QVERIFY(locker.waitForReadyRead(10000));
+    }
     QVERIFY(winreg::wineserverRunning(hive.prefix().toStdString()));
     QCOMPARE(setString("S", "a", "2"), LONG(ERROR_LOCK_VIOLATION));
     QVERIFY2(QString(storeProblem()).contains("Wine is running for the prefix " + hive.prefix()), storeProblem());
     registryDiscard();
     wine.stop();
+    locker.kill();
+    locker.waitForFinished();
+    if (!lockOnly.isEmpty())
+        QDir(rootExisted ? folder : root).removeRecursively();
     oldTmpdir.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", oldTmpdir);
     QCOMPARE(hive.text(), before);
 }
